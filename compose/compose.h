@@ -1,0 +1,64 @@
+// compose.h - software composition of the show's frame.
+//
+// The frame is one static 640 x 480 image of 0x00RRGGBB pixels (blue in the
+// low byte), row-major with a stride of exactly FRAME_WIDTH pixels. It is
+// cleared once at start-up and then every frame is composed on top of the
+// previous one:
+//
+//   draw_gray_keyed / draw_gray_opaque   a raw 8-bit gray picture
+//   fill_noise_field + add_noise_field   80 x 60 blocks of 8 x 8 grain
+//   tint_frame                           red/green shifted from blue by a phase
+//
+// Gray pictures are raw bytes, one gray level per pixel, no header; every
+// picture is held in a buffer of PICTURE_BYTES. Gray level v becomes the
+// pixel v * 0x010101.
+//
+// Every routine here is pure integer/float work on caller-owned memory: no
+// allocation, no file access, no hidden state apart from the globals below.
+#pragma once
+
+#include <cstdint>
+
+constexpr int32_t FRAME_WIDTH = 640;
+constexpr int32_t FRAME_HEIGHT = 480;
+constexpr int32_t FRAME_PIXELS = FRAME_WIDTH * FRAME_HEIGHT;
+constexpr int32_t PICTURE_BYTES = FRAME_WIDTH * FRAME_HEIGHT;
+
+constexpr int32_t NOISE_COLS = 80;
+constexpr int32_t NOISE_ROWS = 60;
+constexpr int32_t NOISE_CELL = 8;
+constexpr int32_t NOISE_CELLS = NOISE_COLS * NOISE_ROWS;
+constexpr int32_t NOISE_SEED = 0x12345;
+
+constexpr float TINT_RED_FACTOR = 50.0f;
+constexpr float TINT_GREEN_FACTOR = 30.0f;
+
+// The show's frame, its noise generator and field, and the current tint.
+extern uint32_t frame_buffer[FRAME_PIXELS];
+extern int32_t noise_state;               // starts at NOISE_SEED, never reseeded
+extern uint32_t noise_field[NOISE_CELLS]; // cell (col, row) is row * NOISE_COLS + col
+extern float tint_phase;
+
+// All FRAME_PIXELS pixels become 0.
+void clear_frame(uint32_t *frame);
+
+// Draws a width x height gray picture with its top-left at (x, y). Pixels
+// landing outside the frame are not written; width or height below 1 draws
+// nothing. The keyed draw skips source bytes of 0 (transparent).
+void draw_gray_opaque(const uint8_t *picture, int32_t x, int32_t y, int32_t width, int32_t height,
+                      uint32_t *frame);
+void draw_gray_keyed(const uint8_t *picture, int32_t x, int32_t y, int32_t width, int32_t height,
+                     uint32_t *frame);
+
+// Advances the 31-bit shift register NOISE_CELLS times, columns outer and
+// rows inner, storing one gray cell per step.
+void fill_noise_field(uint32_t *field, int32_t *state);
+
+// Adds each cell's low byte, read as signed and divided by 8 (toward zero),
+// to every channel byte of its 8 x 8 block as one 32-bit addition.
+void add_noise_field(const uint32_t *field, uint32_t *frame);
+
+// Rebuilds every pixel from its low byte s (signed):
+//   blue = s - trunc(phase), green = trunc(s + 30 phase), red = trunc(s + 50 phase),
+// each modulo 256.
+void tint_frame(uint32_t *frame, float phase);

@@ -1,0 +1,29 @@
+// music.h - the show's sound track and clock.
+//
+// One tracker module plays by itself for the whole run. Its play time is the
+// show's clock, and notes of three of its instruments are the show's cues.
+//
+// music_start runs the start-up sequence over the sound layer (sound.h):
+// version check, initialisation (32000 Hz, 64 channels), loading "RETRO.XM"
+// from the current directory, play, then the three cue handlers. 1 on
+// success with *song set, 0 when the version, the initialisation or the load
+// fails (the play and handler results are not tested).
+#pragma once
+
+#include "music/sound.h"
+
+#include <cstdint>
+
+constexpr int32_t MUSIC_MIXING_RATE = 32000;
+constexpr int32_t MUSIC_CHANNELS = 64;
+constexpr const char *MUSIC_SONG_FILE = "RETRO.XM";
+
+// Instruments whose notes are cues, numbered from 1 as trackers number them.
+constexpr int32_t CUE_INSTRUMENT_NEXT_SCENE = 3;
+constexpr int32_t CUE_INSTRUMENT_LOGO = 4;
+constexpr int32_t CUE_INSTRUMENT_CREDITS = 6;
+
+int music_start(sound_song **song);
+
+// Milliseconds of the song heard so far.
+int32_t music_time_ms(sound_song *song);

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Sets up a Debian machine for the show, builds it, then runs it or its tests.
+#   scripts/setup.sh run    install what is missing, build, run the show
+#   scripts/setup.sh test   install what is missing, build, run every test
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+what=${1:-}
+if [[ $what != run && $what != test ]]; then
+  echo "usage: scripts/setup.sh run|test" >&2
+  exit 2
+fi
+
+# Building and running the show.
+packages=(g++ cmake ninja-build pkg-config libsdl2-dev libxmp-dev libfreetype-dev fonts-dejavu-core)
+# Tests, benchmarks and the checks that look at a real window and listen to real sound.
+if [[ $what == test ]]; then
+  packages+=(libgtest-dev libbenchmark-dev xvfb xauth xdotool x11-apps x11-utils imagemagick sox
+             openmpt123)
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+    missing+=("$package")
+done
+if ((${#missing[@]})); then
+  sudo=()
+  [[ $(id -u) == 0 ]] || sudo=(sudo)
+  "${sudo[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}"
+fi
+
+if [[ $what == run ]]; then
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUARVELIN_TESTS=OFF -DQUARVELIN_BENCH=OFF
+  cmake --build build
+  cd build/show
+  exec ./quarvelin
+fi
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUARVELIN_TESTS=ON -DQUARVELIN_BENCH=ON
+cmake --build build
+ctest --test-dir build --output-on-failure --timeout 600

@@ -1,0 +1,23 @@
+// The program's entry routine: start-up in a fixed order, then the frame loop.
+#include "compose/compose.h"
+#include "display/display.h"
+#include "music/music.h"
+#include "show/show.h"
+
+static sound_song *song;
+static int32_t frame_time_ms;
+
+int demo_main() {
+  if (!show_load_pictures()) return 1;
+  clear_frame(frame_buffer);
+  if (!display_open("QUARVELIN", FRAME_WIDTH, FRAME_HEIGHT)) return 1;
+  if (!music_start(&song)) {
+    display_close();
+    return 1;
+  }
+  for (;;) {
+    frame_time_ms = music_time_ms(song);
+    show_compose_frame(frame_time_ms);
+    display_update(frame_buffer);
+  }
+}

@@ -1,0 +1,3 @@
+#include "show/show.h"
+
+int main() { return demo_main(); }

@@ -1,0 +1,45 @@
+// Start-up and the frame loop.
+#include "show/show.h"
+
+#include "compose/compose.h"
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+const char *const picture_files[PICTURE_COUNT] = {"quarvelin.raw", "2.raw", "3.raw",
+                                                  "4.raw",         "5.raw", "6.raw",
+                                                  "7.raw",         "8.raw", "credits.raw"};
+uint8_t *show_pictures[PICTURE_COUNT];
+
+void load_raw_file(uint8_t *buffer, const char *path, int32_t length) {
+  size_t read = 0;
+  if (FILE *file = std::fopen(path, "rb")) {
+    read = std::fread(buffer, 1, size_t(length), file);
+    std::fclose(file);
+  }
+  // A missing or short file leaves black (and, drawn keyed, transparent)
+  // pixels rather than whatever the allocation held.
+  std::memset(buffer + read, 0, size_t(length) - read);
+}
+
+int show_load_pictures() {
+  for (int32_t i = 0; i < PICTURE_COUNT; ++i) {
+    if (show_pictures[i] == nullptr) {
+      show_pictures[i] = static_cast<uint8_t *>(std::malloc(PICTURE_BYTES));
+      if (show_pictures[i] == nullptr) return 0;
+    }
+    load_raw_file(show_pictures[i], picture_files[i], PICTURE_BYTES);
+  }
+  return 1;
+}
+
+void show_compose_frame(int32_t time_ms) {
+  show_draw_picture(picture_code.load(std::memory_order_relaxed), frame_buffer);
+  picture_code.store(scene_table[scene_index.load(std::memory_order_relaxed)],
+                     std::memory_order_relaxed);
+  fill_noise_field(noise_field, &noise_state);
+  add_noise_field(noise_field, frame_buffer);
+  tint_phase = float(std::sin(double(time_ms)));
+  tint_frame(frame_buffer, tint_phase);
+}

@@ -1,0 +1,60 @@
+// show.h - the show: start-up, the frame loop and the music-driven scenes.
+//
+// There is no timeline: three cue handlers, called by the sound layer when
+// the song plays notes of certain instruments, move the scene index or force
+// a one-frame flash of the logo or the credits. Each frame draws the picture
+// named by picture_code, then sets picture_code from the scene table, so the
+// value chosen in one frame is what the next frame draws.
+//
+// Picture codes: 0 logo (163 x 361 at (120, 120), keyed), 1..7 the scenes
+// (full frame, keyed; code 6 is "8.raw" and code 7 is "7.raw"), 8 the credits
+// (full frame, opaque), anything else draws nothing.
+#pragma once
+
+#include "music/sound.h"
+
+#include <atomic>
+#include <cstdint>
+
+constexpr int32_t SCENE_COUNT = 7;
+constexpr int32_t PICTURE_COUNT = 9;
+constexpr int32_t PICTURE_CODE_LOGO = 0;
+constexpr int32_t PICTURE_CODE_CREDITS = 8;
+constexpr int32_t LOGO_X = 120;
+constexpr int32_t LOGO_Y = 120;
+constexpr int32_t LOGO_WIDTH = 163;
+constexpr int32_t LOGO_HEIGHT = 361;
+
+extern const int32_t scene_table[SCENE_COUNT];
+// Shared with the sound layer's thread: single relaxed loads and stores.
+extern std::atomic<int32_t> scene_index;  // always 0 .. SCENE_COUNT - 1
+extern std::atomic<int32_t> picture_code; // what the next frame draws
+
+// The picture files in load order; buffer i holds picture_files[i].
+extern const char *const picture_files[PICTURE_COUNT];
+extern uint8_t *show_pictures[PICTURE_COUNT];
+
+void on_cue_next_scene(sound_song *song, int32_t parameter);
+void on_cue_logo(sound_song *song, int32_t parameter);
+void on_cue_credits(sound_song *song, int32_t parameter);
+
+// Reads up to `length` bytes of `path` into `buffer`; whatever the file does
+// not supply (all of it when the file is missing) is set to 0.
+void load_raw_file(uint8_t *buffer, const char *path, int32_t length);
+
+// Allocates the nine picture buffers and loads them from the current
+// directory. 0 only when memory cannot be had.
+int show_load_pictures();
+
+// Draws the picture that `code` names into the frame.
+void show_draw_picture(int32_t code, uint32_t *frame);
+
+// One pass of the frame loop's composition, with the song time sampled for
+// this frame: draw, reassign picture_code, noise, tint. The display update
+// follows it.
+void show_compose_frame(int32_t frame_time_ms);
+
+// The program: start-up, then the frame loop for ever. Returns 1 when the
+// display or the music cannot be started; every other end is an exit from
+// the display's events.
+int demo_main();
