@@ -39,6 +39,9 @@ if [[ $what == run ]]; then
   exec ./quarvelin
 fi
 
+# The tests, and the show itself, under the sanitizers first; then the
+# optimised build with every test, the real-window ones included.
+scripts/sanitize.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUARVELIN_TESTS=ON -DQUARVELIN_BENCH=ON
 cmake --build build
 ctest --test-dir build --output-on-failure --timeout 600

@@ -1,0 +1,217 @@
+#include "show_session.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <thread>
+
+double now_seconds() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+void sleep_seconds(double seconds) {
+  std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+}
+
+std::vector<uint8_t> read_file(const std::string &path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), {});
+}
+
+static pid_t spawn(const std::vector<std::string> &arguments, const std::string &folder,
+                   const std::vector<std::string> &environment, const std::string &output_path) {
+  pid_t pid = fork();
+  if (pid != 0) return pid;
+  if (!folder.empty() && chdir(folder.c_str()) != 0) _exit(127);
+  for (const std::string &setting : environment) putenv(strdup(setting.c_str()));
+  int output = open(output_path.empty() ? "/dev/null" : output_path.c_str(),
+                    O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  int input = open("/dev/null", O_RDONLY);
+  dup2(input, 0);
+  dup2(output, 1);
+  dup2(output, 2);
+  std::vector<char *> argv;
+  for (const std::string &argument : arguments) argv.push_back(const_cast<char *>(argument.c_str()));
+  argv.push_back(nullptr);
+  execvp(argv[0], argv.data());
+  _exit(127);
+}
+
+static int wait_for(pid_t pid, double seconds) {
+  double deadline = now_seconds() + seconds;
+  for (;;) {
+    int status = 0;
+    pid_t done = waitpid(pid, &status, WNOHANG);
+    if (done == pid) {
+      if (WIFEXITED(status)) return WEXITSTATUS(status);
+      if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+      return -1;
+    }
+    if (now_seconds() > deadline) return -1;
+    sleep_seconds(0.01);
+  }
+}
+
+bool xvfb_server::start(int display_number, int width, int height, int depth) {
+  number = display_number;
+  std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
+  unlink(socket.c_str());
+  std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(depth);
+  pid = spawn({"Xvfb", name(), "-screen", "0", screen, "-nolisten", "tcp", "-noreset"}, "", {}, "");
+  struct stat info;
+  for (double deadline = now_seconds() + 10; now_seconds() < deadline; sleep_seconds(0.05))
+    if (stat(socket.c_str(), &info) == 0) return true;
+  return false;
+}
+
+xvfb_server::~xvfb_server() {
+  if (pid > 0) {
+    kill(pid, SIGTERM);
+    wait_for(pid, 5);
+  }
+}
+
+bool show_process::start(const std::string &folder, const std::vector<std::string> &environment,
+                         const std::string &program) {
+  char name[] = "/tmp/quarvelin-output-XXXXXX";
+  int file = mkstemp(name);
+  if (file >= 0) close(file);
+  output_path = name;
+  pid = spawn({program}, folder, environment, output_path);
+  return pid > 0;
+}
+
+int show_process::wait(double seconds) {
+  int status = wait_for(pid, seconds);
+  if (status != -1) pid = -1;
+  return status;
+}
+
+std::string show_process::output() const {
+  std::vector<uint8_t> bytes = read_file(output_path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+double show_process::cpu_seconds() const {
+  std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  std::getline(file, line);
+  // Fields after the command name, which is in parentheses: utime is the 14th field overall.
+  std::istringstream fields(line.substr(line.rfind(')') + 2));
+  std::string field;
+  double ticks = 0;
+  for (int index = 3; fields >> field; ++index) {
+    if (index == 14 || index == 15) ticks += std::stod(field);
+    if (index == 15) break;
+  }
+  return ticks / double(sysconf(_SC_CLK_TCK));
+}
+
+show_process::~show_process() {
+  if (pid > 0) {
+    kill(pid, SIGKILL);
+    wait_for(pid, 5);
+  }
+  if (!output_path.empty()) unlink(output_path.c_str());
+}
+
+bool x_connection::open(const std::string &name, double seconds) {
+  for (double deadline = now_seconds() + seconds; now_seconds() < deadline; sleep_seconds(0.05))
+    if ((display = XOpenDisplay(name.c_str()))) return true;
+  return false;
+}
+
+screen_image x_connection::grab() const {
+  screen_image image;
+  Window root = DefaultRootWindow(display);
+  XWindowAttributes attributes;
+  XGetWindowAttributes(display, root, &attributes);
+  XImage *x_image = XGetImage(display, root, 0, 0, unsigned(attributes.width),
+                              unsigned(attributes.height), AllPlanes, ZPixmap);
+  image.width = attributes.width;
+  image.height = attributes.height;
+  image.pixels.resize(size_t(image.width) * size_t(image.height));
+  // Expands each channel to 8 bits by its mask, whatever the screen's depth.
+  auto channel = [](unsigned long pixel, unsigned long mask) -> uint32_t {
+    if (mask == 0) return 0;
+    int shift = 0;
+    while (!((mask >> shift) & 1)) ++shift;
+    unsigned long bits = mask >> shift;
+    uint32_t value = uint32_t((pixel & mask) >> shift);
+    int width = 0;
+    while (bits >> width) ++width;
+    return width >= 8 ? value >> (width - 8) : value << (8 - width);
+  };
+  for (int y = 0; y < image.height; ++y)
+    for (int x = 0; x < image.width; ++x) {
+      unsigned long pixel = XGetPixel(x_image, x, y);
+      image.pixels[size_t(y * image.width + x)] = channel(pixel, x_image->red_mask) << 16 |
+                                                  channel(pixel, x_image->green_mask) << 8 |
+                                                  channel(pixel, x_image->blue_mask);
+    }
+  XDestroyImage(x_image);
+  return image;
+}
+
+x_window x_connection::find_window(const std::string &title) const {
+  Window root = DefaultRootWindow(display), parent = 0, *children = nullptr;
+  unsigned count = 0;
+  Window found = 0;
+  if (XQueryTree(display, root, &root, &parent, &children, &count)) {
+    for (unsigned i = 0; i < count && !found; ++i) {
+      char *name = nullptr;
+      if (XFetchName(display, children[i], &name) && name) {
+        if (title == name) found = children[i];
+        XFree(name);
+      }
+    }
+    XFree(children);
+  }
+  return found;
+}
+
+void x_connection::request_close(x_window window) const {
+  XEvent event = {};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window;
+  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = long(XInternAtom(display, "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[1] = CurrentTime;
+  XSendEvent(display, window, False, NoEventMask, &event);
+  XFlush(display);
+}
+
+x_window x_connection::create_window() const {
+  Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 8, 8, 0, 0, 0);
+  XMapRaised(display, window);
+  XSync(display, False);
+  return window;
+}
+
+void x_connection::focus(x_window window) const {
+  XSetInputFocus(display, window, RevertToParent, CurrentTime);
+  XSync(display, False);
+}
+
+x_connection::~x_connection() {
+  if (display) XCloseDisplay(display);
+}
+
+int run_with_display(const std::string &display, const std::string &command) {
+  std::string line = "DISPLAY=" + display + " " + command + " >/dev/null 2>&1";
+  int status = std::system(line.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}

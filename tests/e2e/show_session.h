@@ -1,0 +1,59 @@
+// Test support for running the real show: a private Xvfb server, the show as
+// a child process in its ready-to-run folder, screen grabs and X requests.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// An Xvfb server of its own on display :number, width x height x depth.
+struct xvfb_server {
+  int number = 0;
+  pid_t pid = -1;
+  bool start(int display_number, int width, int height, int depth);
+  std::string name() const { return ":" + std::to_string(number); }
+  ~xvfb_server();
+};
+
+// The show, started from a folder with the given environment additions.
+struct show_process {
+  pid_t pid = -1;
+  std::string output_path; // stdout and stderr together
+  bool start(const std::string &folder, const std::vector<std::string> &environment,
+             const std::string &program);
+  // Waits up to `seconds`; the exit status, -1 on timeout, 128 + n for signal n.
+  int wait(double seconds);
+  std::string output() const;
+  double cpu_seconds() const; // user + system time so far
+  ~show_process();
+};
+
+// The whole root window as 0x00RRGGBB pixels.
+struct screen_image {
+  int width = 0, height = 0;
+  std::vector<uint32_t> pixels;
+};
+
+typedef struct _XDisplay x_display; // Xlib's Display, kept out of the tests' namespace
+typedef unsigned long x_window;
+
+struct x_connection {
+  x_display *display = nullptr;
+  bool open(const std::string &name, double seconds);
+  screen_image grab() const;
+  // The top-level window with this title, or 0.
+  x_window find_window(const std::string &title) const;
+  // A close request from the window manager's close button (WM_DELETE_WINDOW).
+  void request_close(x_window window) const;
+  // A small mapped window of the test's own, to take the focus away.
+  x_window create_window() const;
+  void focus(x_window window) const;
+  ~x_connection();
+};
+
+// Runs a command with DISPLAY set; its exit status.
+int run_with_display(const std::string &display, const std::string &command);
+
+std::vector<uint8_t> read_file(const std::string &path);
+double now_seconds();
+void sleep_seconds(double seconds);
