@@ -45,6 +45,26 @@ enum instrument_number {
 
 // ---- synthesis ----
 
+// Each instrument's share of the mix. A volume in the volume column replaces
+// the sample's own volume, so notes carry level x share; the samples keep the
+// share as their default volume for anyone who plays them from a tracker.
+uint8_t mix_share(int instrument) {
+  switch (instrument) {
+  case KICK: return 64;
+  case SNARE: return 50;
+  case CRASH: return 44;
+  case STAB: return 46;
+  case HAT: return 30;
+  case BELL: return 48;
+  case BASS: return 52;
+  case PAD: return 34;
+  case LEAD: return 44;
+  case PLUCK: return 40;
+  default: return 64;
+  }
+}
+
+
 std::vector<int16_t> to_samples(const std::vector<double> &wave, double peak = 0.92) {
   double top = 1e-9;
   for (double v : wave) top = std::max(top, std::fabs(v));
@@ -194,13 +214,13 @@ std::vector<double> loop_wave(size_t length, std::initializer_list<int> cycles, 
   return wave;
 }
 
-xm_instrument make_instrument(const std::string &name, std::vector<int16_t> data, uint8_t volume) {
+xm_instrument make_instrument(int number, const std::string &name, std::vector<int16_t> data) {
   xm_instrument instrument;
   instrument.name = name;
   xm_sample sample;
   sample.name = name;
   sample.data = std::move(data);
-  sample.volume = volume;
+  sample.volume = mix_share(number);
   sample.relative_note = 24;
   instrument.samples.push_back(std::move(sample));
   return instrument;
@@ -215,38 +235,35 @@ void set_loop(xm_instrument &instrument) {
 
 std::vector<xm_instrument> make_instruments() {
   std::vector<xm_instrument> list(10);
-  list[KICK - 1] = make_instrument("kick", to_samples(kick_wave()), 64);
-  list[SNARE - 1] = make_instrument("snare", to_samples(snare_wave()), 46);
-  list[CRASH - 1] = make_instrument("crash (next scene)", to_samples(crash_wave()), 36);
-  list[STAB - 1] = make_instrument("stab (logo)", to_samples(stab_wave()), 40);
-  list[HAT - 1] = make_instrument("hi-hat", to_samples(hat_wave()), 24);
-  list[BELL - 1] = make_instrument("bell (credits)", to_samples(bell_wave()), 40);
+  list[KICK - 1] = make_instrument(KICK, "kick", to_samples(kick_wave()));
+  list[SNARE - 1] = make_instrument(SNARE, "snare", to_samples(snare_wave()));
+  list[CRASH - 1] = make_instrument(CRASH, "crash (next scene)", to_samples(crash_wave()));
+  list[STAB - 1] = make_instrument(STAB, "stab (logo)", to_samples(stab_wave()));
+  list[HAT - 1] = make_instrument(HAT, "hi-hat", to_samples(hat_wave()));
+  list[BELL - 1] = make_instrument(BELL, "bell (credits)", to_samples(bell_wave()));
 
   // Bass: saw and square, one cycle; a short pluck into a held level.
-  list[BASS - 1] = make_instrument(
-      "bass", to_samples(loop_wave(128, {1}, 24, [](int k) { return 0.6 / k + (k % 2 ? 0.4 / k : 0.0); })), 44);
+  list[BASS - 1] = make_instrument(BASS, "bass", to_samples(loop_wave(128, {1}, 24, [](int k) { return 0.6 / k + (k % 2 ? 0.4 / k : 0.0); })));
   set_loop(list[BASS - 1]);
   list[BASS - 1].volume_envelope.points = {{0, 64}, {6, 46}, {40, 34}};
   list[BASS - 1].volume_envelope.sustain = 2;
   list[BASS - 1].fadeout = 2400;
 
   // Pad: three detuned saws beating slowly, soft attack and long release.
-  list[PAD - 1] = make_instrument(
-      "pad", to_samples(loop_wave(16384, {127, 128, 129}, 14, [](int k) { return 1.0 / k / (1.0 + k / 5.0); })), 24);
+  list[PAD - 1] = make_instrument(PAD, "pad", to_samples(loop_wave(16384, {127, 128, 129}, 14, [](int k) { return 1.0 / k / (1.0 + k / 5.0); })));
   set_loop(list[PAD - 1]);
   list[PAD - 1].volume_envelope.points = {{0, 0}, {14, 64}, {60, 44}};
   list[PAD - 1].volume_envelope.sustain = 2;
   list[PAD - 1].fadeout = 500;
 
   // Lead: a 30% pulse, two copies a few cents apart.
-  list[LEAD - 1] = make_instrument(
-      "lead", to_samples(loop_wave(16384, {128, 129}, 12, [](int k) { return content_sine(0.15 * k) / k / (1.0 + k / 8.0); })), 34);
+  list[LEAD - 1] = make_instrument(LEAD, "lead", to_samples(loop_wave(16384, {128, 129}, 12, [](int k) { return content_sine(0.15 * k) / k / (1.0 + k / 8.0); })));
   set_loop(list[LEAD - 1]);
   list[LEAD - 1].volume_envelope.points = {{0, 0}, {2, 64}, {16, 48}};
   list[LEAD - 1].volume_envelope.sustain = 2;
   list[LEAD - 1].fadeout = 1600;
 
-  list[PLUCK - 1] = make_instrument("pluck", to_samples(pluck_wave()), 30);
+  list[PLUCK - 1] = make_instrument(PLUCK, "pluck", to_samples(pluck_wave()));
 
   list[HAT - 1].samples[0].panning = 160;
   list[PLUCK - 1].samples[0].panning = 96;
@@ -335,8 +352,8 @@ struct section {
 
 // One section per pattern, in playing order.
 const section SONG[] = {
-    {&THEME_A, NO_DRUMS, NO_BASS, 40, 24, 2, nullptr, 0, false, false, 0},       // 0 intro (played once)
-    {&THEME_A, INTRO_DRUMS, NO_BASS, 44, 30, 0, nullptr, 0, true, true, STAB},   // 1 build-up, loop start
+    {&THEME_A, NO_DRUMS, NO_BASS, 60, 34, 2, nullptr, 0, false, false, 0},       // 0 intro (played once)
+    {&THEME_A, INTRO_DRUMS, NO_BASS, 56, 34, 0, nullptr, 0, true, true, STAB},   // 1 build-up, loop start
     {&THEME_A, FULL_DRUMS, EIGHTHS, 40, 32, 0, nullptr, 0, false, true, 0},      // 2 groove
     {&THEME_A, FULL_DRUMS, EIGHTHS, 36, 26, 0, &MELODY_A1, LEAD, false, true, 0}, // 3 theme A
     {&THEME_A, FULL_DRUMS, EIGHTHS, 36, 26, 0, &MELODY_A2, LEAD, true, true, 0},
@@ -354,11 +371,10 @@ const section SONG[] = {
 };
 constexpr int LOOP_START_ORDER = 1;
 
-uint8_t volume(int level) { return uint8_t(0x10 + std::clamp(level, 0, 64)); }
-
 void put(xm_pattern &pattern, int row, int channel, int note_number, int instrument, int level,
          uint8_t effect = 0, uint8_t parameter = 0) {
-  pattern.at(row, channel) = {uint8_t(note_number), uint8_t(instrument), volume(level), effect, parameter};
+  const int scaled = (std::clamp(level, 0, 64) * mix_share(instrument) + 32) / 64;
+  pattern.at(row, channel) = {uint8_t(note_number), uint8_t(instrument), uint8_t(0x10 + scaled), effect, parameter};
 }
 
 // The pitch class placed in [lowest, lowest + 11].
@@ -485,7 +501,7 @@ double content_loop_seconds(const xm_module &song) {
 
 std::vector<content_cue> content_cues(const xm_module &song) {
   std::vector<content_cue> cues;
-  std::vector<int> last_instrument(size_t(song.channels), 0);
+  std::vector<int> last_instrument(size_t(song.channels));
   int rows_before = 0;
   for (size_t order = 0; order < song.orders.size(); ++order) {
     const xm_pattern &pattern = song.patterns[song.orders[order]];
