@@ -45,7 +45,9 @@ content_polyline content_arc(double cx, double cy, double rx, double ry, double 
 
 namespace {
 
-content_polyline line(std::initializer_list<content_point> points) { return content_polyline(points); }
+content_polyline line(std::initializer_list<content_point> points) {
+  return content_polyline(points);
+}
 
 content_polyline join(content_polyline first, const content_polyline &second) {
   first.insert(first.end(), second.begin(), second.end());
@@ -59,10 +61,12 @@ std::vector<content_polyline> content_glyph(char letter) {
   switch (letter) {
   case 'A': return {line({{0, 6}, {2, 0}, {4, 6}}), line({{0.7, 4}, {3.3, 4}})};
   case 'B':
-    return {line({{0, 0}, {0, 6}}), join(join(line({{0, 0}}), content_arc(2.6, 1.5, 1.3, 1.5, 90, -90, S)), line({{0, 3}})),
+    return {line({{0, 0}, {0, 6}}),
+            join(join(line({{0, 0}}), content_arc(2.6, 1.5, 1.3, 1.5, 90, -90, S)), line({{0, 3}})),
             join(join(line({{0, 3}}), content_arc(2.8, 4.5, 1.3, 1.5, 90, -90, S)), line({{0, 6}}))};
   case 'C': return {content_arc(2.1, 3, 2.1, 3, 40, 320, 2 * S)};
-  case 'D': return {join(join(line({{0, 6}, {0, 0}}), content_arc(1.5, 3, 2.5, 3, 90, -90, 2 * S)), line({{0, 6}}))};
+  case 'D':
+    return {join(join(line({{0, 6}, {0, 0}}), content_arc(1.5, 3, 2.5, 3, 90, -90, 2 * S)), line({{0, 6}}))};
   case 'E': return {line({{4, 0}, {0, 0}, {0, 6}, {4, 6}}), line({{0, 3}, {3, 3}})};
   case 'F': return {line({{4, 0}, {0, 0}, {0, 6}}), line({{0, 3}, {3, 3}})};
   case 'G': return {join(content_arc(2.1, 3, 2.1, 3, 45, 360, 2 * S), line({{2.3, 3}}))};
@@ -74,12 +78,15 @@ std::vector<content_polyline> content_glyph(char letter) {
   case 'M': return {line({{0, 6}, {0, 0}, {2.3, 4}, {4.6, 0}, {4.6, 6}})};
   case 'N': return {line({{0, 6}, {0, 0}, {4, 6}, {4, 0}})};
   case 'O': return {content_arc(2.1, 3, 2.1, 3, 0, 360, 3 * S)};
-  case 'P': return {join(join(line({{0, 6}, {0, 0}}), content_arc(2.5, 1.6, 1.5, 1.6, 90, -90, S)), line({{0, 3.2}}))};
+  case 'P':
+    return {
+        join(join(line({{0, 6}, {0, 0}}), content_arc(2.5, 1.6, 1.5, 1.6, 90, -90, S)), line({{0, 3.2}}))};
   case 'Q': return {content_arc(2.1, 3, 2.1, 3, 0, 360, 3 * S), line({{2.7, 4.4}, {4.3, 6.4}})};
   case 'R':
     return {join(join(line({{0, 6}, {0, 0}}), content_arc(2.5, 1.6, 1.5, 1.6, 90, -90, S)), line({{0, 3.2}})),
             line({{2.1, 3.2}, {4, 6}})};
-  case 'S': return {join(content_arc(2, 1.5, 1.9, 1.5, 20, 270, S), content_arc(2, 4.5, 2, 1.5, 90, -160, S))};
+  case 'S':
+    return {join(content_arc(2, 1.5, 1.9, 1.5, 20, 270, S), content_arc(2, 4.5, 2, 1.5, 90, -160, S))};
   case 'T': return {line({{0, 0}, {4.4, 0}}), line({{2.2, 0}, {2.2, 6}})};
   case 'U': return {join(join(line({{0, 0}}), content_arc(2, 4, 2, 2, 180, 360, S)), line({{4, 0}}))};
   case 'V': return {line({{0, 0}, {2.1, 6}, {4.2, 0}})};
@@ -94,9 +101,11 @@ std::vector<content_polyline> content_glyph(char letter) {
     return {join(content_arc(2, 1.5, 1.8, 1.5, 150, -90, S), content_arc(2, 4.5, 2, 1.5, 90, -150, S))};
   case '4': return {line({{3, 6}, {3, 0}, {0, 4.2}, {4.2, 4.2}})};
   case '5': return {join(line({{4, 0}, {0.3, 0}, {0, 2.6}}), content_arc(2, 4.1, 2, 1.9, 130, -150, S))};
-  case '6': return {join(content_arc(2.2, 3, 2, 3, 60, 180, S), content_arc(2, 4.2, 2, 1.8, 180, -180, 2 * S))};
+  case '6':
+    return {join(content_arc(2.2, 3, 2, 3, 60, 180, S), content_arc(2, 4.2, 2, 1.8, 180, -180, 2 * S))};
   case '7': return {line({{0, 0}, {4, 0}, {1.4, 6}})};
-  case '8': return {content_arc(2, 1.5, 1.7, 1.5, -90, 270, 2 * S), content_arc(2, 4.5, 2, 1.5, 90, 450, 2 * S)};
+  case '8':
+    return {content_arc(2, 1.5, 1.7, 1.5, -90, 270, 2 * S), content_arc(2, 4.5, 2, 1.5, 90, 450, 2 * S)};
   case '9': return {join(content_arc(2, 1.8, 2, 1.8, 0, 360, 2 * S), content_arc(1.8, 3, 2, 3, 0, -120, S))};
   case '.': return {line({{0.5, 5.9}, {0.5, 6}})};
   case ',': return {line({{0.6, 5.8}, {0.1, 7}})};
@@ -104,7 +113,8 @@ std::vector<content_polyline> content_glyph(char letter) {
   case '-': return {line({{0.3, 3.4}, {3.2, 3.4}})};
   case '/': return {line({{0, 6.2}, {3, -0.2}})};
   case '&':
-    return {join(content_arc(1.6, 1.3, 1.2, 1.3, -40, 230, S), line({{0.2, 4.2}, {0.5, 5.5}, {2, 6}, {3.4, 4.8}, {4, 3.5}})),
+    return {join(content_arc(1.6, 1.3, 1.2, 1.3, -40, 230, S),
+                 line({{0.2, 4.2}, {0.5, 5.5}, {2, 6}, {3.4, 4.8}, {4, 3.5}})),
             line({{0.9, 2.4}, {4, 6}})};
   default: return {};
   }
@@ -116,8 +126,12 @@ double content_glyph_advance(char letter) {
   case 'I': return 3.2;
   case 'M': return 6.2;
   case 'W': return 6.8;
-  case 'T': case 'V': case 'Y': return 5.8;
-  case '.': case ':': case ',': return 2.2;
+  case 'T':
+  case 'V':
+  case 'Y': return 5.8;
+  case '.':
+  case ':':
+  case ',': return 2.2;
   case '1': return 4.8;
   default: return 5.6;
   }

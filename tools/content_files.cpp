@@ -22,4 +22,3 @@ bool content_write_all(const std::string &folder) {
   ok = save(base + "/credits.raw", content_credits()) && ok;
   return xm_save(content_song(), base + "/RETRO.XM") && ok;
 }
-

@@ -14,8 +14,10 @@ constexpr double CONTENT_PI = 3.14159265358979323846;
 inline double content_sine(double turns) {
   double t = turns - std::floor(turns); // 0 <= t < 1
   // Fold into [-1/4, 1/4] turns, where the series converges fast.
-  if (t > 0.75) t -= 1.0;
-  else if (t > 0.25) t = 0.5 - t;
+  if (t > 0.75)
+    t -= 1.0;
+  else if (t > 0.25)
+    t = 0.5 - t;
   const double x = t * 2.0 * CONTENT_PI;
   const double x2 = x * x;
   double term = x, sum = x;
@@ -25,7 +27,9 @@ inline double content_sine(double turns) {
   }
   return sum;
 }
-inline double content_cosine(double turns) { return content_sine(turns + 0.25); }
+inline double content_cosine(double turns) {
+  return content_sine(turns + 0.25);
+}
 
 struct content_random {
   uint32_t state;

@@ -59,7 +59,9 @@ double chrome(double t) {
   return 0.45 + 0.5 * (t - 0.52);
 }
 
-double length(double x, double y) { return std::sqrt(x * x + y * y); }
+double length(double x, double y) {
+  return std::sqrt(x * x + y * y);
+}
 
 // Geometric forms: lit spheres in front of thin rings.
 canvas scene_spheres() {
@@ -209,11 +211,11 @@ canvas scene_lettering() {
   for (const text_line &line : lines) {
     content_field field(W, H);
     const double width = content_text_width(line.text, line.scale_x);
-    content_field_text(field, line.text, (W - width) / 2, line.top, line.scale_x, line.scale_y, line.half_width + 1);
+    content_field_text(field, line.text, (W - width) / 2, line.top, line.scale_x, line.scale_y,
+                       line.half_width + 1);
     const double top = line.top - line.half_width, height = 6 * line.scale_y + 2 * line.half_width;
-    paint_strokes(image, field, line.half_width, [&](int, int y, double h) {
-      return (70 + 185 * h) * chrome((y - top) / height);
-    });
+    paint_strokes(image, field, line.half_width,
+                  [&](int, int y, double h) { return (70 + 185 * h) * chrome((y - top) / height); });
   }
   // Two striped bars frame the words.
   for (int y : {170, 264})
@@ -260,7 +262,8 @@ canvas scene_grid() {
     for (int x = -20; x <= W + 20; x += 32 + int(random.next() % 30))
       line.push_back({double(x), horizon - (layer ? 10 : 30) - double(random.next() % (layer ? 60u : 120u))});
     content_field_polyline(ridge, line, 4);
-    paint_strokes(image, ridge, layer ? 2.2 : 1.6, [&](int, int, double h) { return (layer ? 200 : 110) * (0.5 + 0.5 * h); });
+    paint_strokes(image, ridge, layer ? 2.2 : 1.6,
+                  [&](int, int, double h) { return (layer ? 200 : 110) * (0.5 + 0.5 * h); });
   }
   content_field rim(W, H);
   content_field_segment(rim, {0, horizon}, {double(W), horizon}, 4);
@@ -289,7 +292,8 @@ std::vector<uint8_t> content_logo() {
   content_field frame(image.width, image.height);
   const content_polyline outline = {{12, 5}, {150, 5}, {150, 352}, {12, 352}, {12, 5}};
   content_field_polyline(frame, outline, 5);
-  paint_strokes(image, frame, 3.5, [](int, int y, double h) { return (60 + 140 * h) * (1.0 - 0.4 * y / 361.0); });
+  paint_strokes(image, frame, 3.5,
+                [](int, int y, double h) { return (60 + 140 * h) * (1.0 - 0.4 * y / 361.0); });
   paint_strokes(image, shadow, half, [](int, int, double) { return 26; });
   paint_strokes(image, letters, half, [&](int, int y, double h) {
     const double t = std::fmod(y - first + half, cell) / (6 * scale_y + 2 * half);
@@ -332,7 +336,8 @@ std::vector<uint8_t> content_credits() {
   for (const text_line &line : lines) {
     content_field field(W, H);
     const double width = content_text_width(line.text, line.scale);
-    content_field_text(field, line.text, (W - width) / 2, line.top, line.scale, line.scale, line.half_width + 2);
+    content_field_text(field, line.text, (W - width) / 2, line.top, line.scale, line.scale,
+                       line.half_width + 2);
     const double top = line.top - line.half_width, height = 6 * line.scale + 2 * line.half_width;
     blend_strokes(image, field, line.half_width, [&](int, int y, double h) {
       return line.brightness * (0.55 + 0.45 * h) * (line.scale > 5 ? chrome((y - top) / height) : 1.0);

@@ -64,7 +64,6 @@ uint8_t mix_share(int instrument) {
   }
 }
 
-
 std::vector<int16_t> to_samples(const std::vector<double> &wave, double peak = 0.92) {
   double top = 1e-9;
   for (double v : wave) top = std::max(top, std::fabs(v));
@@ -74,7 +73,9 @@ std::vector<int16_t> to_samples(const std::vector<double> &wave, double peak = 0
 }
 
 // Per-sample factor for an exponential decay with time constant `seconds`.
-double decay_factor(double seconds) { return 1.0 - 1.0 / (seconds * RATE); }
+double decay_factor(double seconds) {
+  return 1.0 - 1.0 / (seconds * RATE);
+}
 
 std::vector<double> kick_wave() {
   std::vector<double> wave(size_t(0.45 * RATE));
@@ -205,7 +206,8 @@ std::vector<double> pluck_wave() {
 // whole number of cycles over the loop, so the loop joins without a click.
 // amplitude(k) gives the k-th harmonic's amplitude.
 template <typename Harmonic>
-std::vector<double> loop_wave(size_t length, std::initializer_list<int> cycles, int harmonics, Harmonic amplitude) {
+std::vector<double> loop_wave(size_t length, std::initializer_list<int> cycles, int harmonics,
+                              Harmonic amplitude) {
   std::vector<double> wave(length, 0.0);
   for (int cycle : cycles)
     for (size_t i = 0; i < length; ++i)
@@ -243,21 +245,27 @@ std::vector<xm_instrument> make_instruments() {
   list[BELL - 1] = make_instrument(BELL, "bell (credits)", to_samples(bell_wave()));
 
   // Bass: saw and square, one cycle; a short pluck into a held level.
-  list[BASS - 1] = make_instrument(BASS, "bass", to_samples(loop_wave(128, {1}, 24, [](int k) { return 0.6 / k + (k % 2 ? 0.4 / k : 0.0); })));
+  list[BASS - 1] = make_instrument(BASS, "bass", to_samples(loop_wave(128, {1}, 24, [](int k) {
+                                     return 0.6 / k + (k % 2 ? 0.4 / k : 0.0);
+                                   })));
   set_loop(list[BASS - 1]);
   list[BASS - 1].volume_envelope.points = {{0, 64}, {6, 46}, {40, 34}};
   list[BASS - 1].volume_envelope.sustain = 2;
   list[BASS - 1].fadeout = 2400;
 
   // Pad: three detuned saws beating slowly, soft attack and long release.
-  list[PAD - 1] = make_instrument(PAD, "pad", to_samples(loop_wave(16384, {127, 128, 129}, 14, [](int k) { return 1.0 / k / (1.0 + k / 5.0); })));
+  list[PAD - 1] = make_instrument(PAD, "pad", to_samples(loop_wave(16384, {127, 128, 129}, 14, [](int k) {
+                                    return 1.0 / k / (1.0 + k / 5.0);
+                                  })));
   set_loop(list[PAD - 1]);
   list[PAD - 1].volume_envelope.points = {{0, 0}, {14, 64}, {60, 44}};
   list[PAD - 1].volume_envelope.sustain = 2;
   list[PAD - 1].fadeout = 500;
 
   // Lead: a 30% pulse, two copies a few cents apart.
-  list[LEAD - 1] = make_instrument(LEAD, "lead", to_samples(loop_wave(16384, {128, 129}, 12, [](int k) { return content_sine(0.15 * k) / k / (1.0 + k / 8.0); })));
+  list[LEAD - 1] = make_instrument(LEAD, "lead", to_samples(loop_wave(16384, {128, 129}, 12, [](int k) {
+                                     return content_sine(0.15 * k) / k / (1.0 + k / 8.0);
+                                   })));
   set_loop(list[LEAD - 1]);
   list[LEAD - 1].volume_envelope.points = {{0, 0}, {2, 64}, {16, 48}};
   list[LEAD - 1].volume_envelope.sustain = 2;
@@ -274,7 +282,9 @@ std::vector<xm_instrument> make_instruments() {
 // ---- composition ----
 
 // Note number: C-0 is 1, so C-4 is 49.
-constexpr int note(int pitch_class, int octave) { return octave * 12 + pitch_class + 1; }
+constexpr int note(int pitch_class, int octave) {
+  return octave * 12 + pitch_class + 1;
+}
 constexpr int C = 0, D = 2, E = 4, F = 5, G = 7, G_SHARP = 8, A = 9, B = 11;
 
 struct chord {
@@ -326,11 +336,11 @@ const melody MELODY_BREAK1 = {{0, 0, note(F, 5), 4},  {0, 4, note(A, 5), 4},    
                               {2, 0, note(F, 5), 4},  {2, 4, note(A, 5), 4},       {2, 8, note(C, 6), 4},
                               {2, 12, note(A, 5), 4}, {3, 0, note(G_SHARP, 5), 8}, {3, 8, note(B, 5), 4},
                               {3, 12, note(E, 5), 4}};
-const melody MELODY_BREAK2 = {{0, 0, note(D, 5), 2},  {0, 2, note(F, 5), 2},  {0, 4, note(A, 5), 4},
-                              {0, 8, note(D, 6), 4},  {0, 12, note(F, 6), 4}, {1, 0, note(E, 6), 8},
-                              {1, 8, note(C, 6), 8},  {2, 0, note(A, 5), 4},  {2, 4, note(F, 5), 4},
-                              {2, 8, note(C, 6), 4},  {2, 12, note(A, 5), 4}, {3, 0, note(B, 5), 4},
-                              {3, 4, note(G_SHARP, 5), 4}, {3, 8, note(E, 5), 4}, {3, 12, note(B, 4), 4}};
+const melody MELODY_BREAK2 = {{0, 0, note(D, 5), 2},       {0, 2, note(F, 5), 2},  {0, 4, note(A, 5), 4},
+                              {0, 8, note(D, 6), 4},       {0, 12, note(F, 6), 4}, {1, 0, note(E, 6), 8},
+                              {1, 8, note(C, 6), 8},       {2, 0, note(A, 5), 4},  {2, 4, note(F, 5), 4},
+                              {2, 8, note(C, 6), 4},       {2, 12, note(A, 5), 4}, {3, 0, note(B, 5), 4},
+                              {3, 4, note(G_SHARP, 5), 4}, {3, 8, note(E, 5), 4},  {3, 12, note(B, 4), 4}};
 const melody MELODY_OUTRO = {{0, 0, note(A, 4), 16}};
 
 enum drum_style { NO_DRUMS, INTRO_DRUMS, FULL_DRUMS, BREAK_KICK, BUILD_DRUMS, OUTRO_DRUMS };
@@ -340,21 +350,21 @@ struct section {
   const progression *chords;
   drum_style drums;
   bass_style bass;
-  int pad_volume;      // 0: no pad
-  int arp_volume;      // 0: no arpeggio
+  int pad_volume; // 0: no pad
+  int arp_volume; // 0: no arpeggio
   int arp_from_bar;
-  const melody *tune;  // nullptr: none
+  const melody *tune; // nullptr: none
   int tune_instrument;
-  bool fill;           // snare fill in the last bar
-  bool crash;          // crash (next scene) on the first row
-  int accent;          // STAB, BELL or 0, on the downbeat of the third bar
+  bool fill;  // snare fill in the last bar
+  bool crash; // crash (next scene) on the first row
+  int accent; // STAB, BELL or 0, on the downbeat of the third bar
 };
 
 // One section per pattern, in playing order.
 const section SONG[] = {
-    {&THEME_A, NO_DRUMS, NO_BASS, 60, 34, 2, nullptr, 0, false, false, 0},       // 0 intro (played once)
-    {&THEME_A, INTRO_DRUMS, NO_BASS, 56, 34, 0, nullptr, 0, true, true, STAB},   // 1 build-up, loop start
-    {&THEME_A, FULL_DRUMS, EIGHTHS, 40, 32, 0, nullptr, 0, false, true, 0},      // 2 groove
+    {&THEME_A, NO_DRUMS, NO_BASS, 60, 34, 2, nullptr, 0, false, false, 0},        // 0 intro (played once)
+    {&THEME_A, INTRO_DRUMS, NO_BASS, 56, 34, 0, nullptr, 0, true, true, STAB},    // 1 build-up, loop start
+    {&THEME_A, FULL_DRUMS, EIGHTHS, 40, 32, 0, nullptr, 0, false, true, 0},       // 2 groove
     {&THEME_A, FULL_DRUMS, EIGHTHS, 36, 26, 0, &MELODY_A1, LEAD, false, true, 0}, // 3 theme A
     {&THEME_A, FULL_DRUMS, EIGHTHS, 36, 26, 0, &MELODY_A2, LEAD, true, true, 0},
     {&THEME_B, FULL_DRUMS, EIGHTHS, 40, 26, 0, &MELODY_B1, LEAD, false, true, 0}, // 5 theme B
@@ -374,11 +384,14 @@ constexpr int LOOP_START_ORDER = 1;
 void put(xm_pattern &pattern, int row, int channel, int note_number, int instrument, int level,
          uint8_t effect = 0, uint8_t parameter = 0) {
   const int scaled = (std::clamp(level, 0, 64) * mix_share(instrument) + 32) / 64;
-  pattern.at(row, channel) = {uint8_t(note_number), uint8_t(instrument), uint8_t(0x10 + scaled), effect, parameter};
+  pattern.at(row, channel) = {uint8_t(note_number), uint8_t(instrument), uint8_t(0x10 + scaled), effect,
+                              parameter};
 }
 
 // The pitch class placed in [lowest, lowest + 11].
-int place(int pitch_class, int lowest) { return lowest + (pitch_class - (lowest - 1) % 12 + 24) % 12; }
+int place(int pitch_class, int lowest) {
+  return lowest + (pitch_class - (lowest - 1) % 12 + 24) % 12;
+}
 
 void write_drums(xm_pattern &p, const section &s) {
   for (int bar = 0; bar < 4; ++bar) {
@@ -425,7 +438,8 @@ void write_harmony(xm_pattern &p, const section &s) {
     const int r = bar * 16;
     if (s.bass == EIGHTHS) {
       const int root = place(c.root, note(E, 2));
-      for (int i = 0; i < 16; i += 2) put(p, r + i, BASS_CH, i == 4 || i == 12 ? root + 12 : root, BASS, i % 4 ? 40 : 56);
+      for (int i = 0; i < 16; i += 2)
+        put(p, r + i, BASS_CH, i == 4 || i == 12 ? root + 12 : root, BASS, i % 4 ? 40 : 56);
     } else if (s.bass == HELD) {
       put(p, r, BASS_CH, place(c.root, note(E, 2)), BASS, 54);
       put(p, r + 10, BASS_CH, place(c.root, note(E, 2)) + 12, BASS, 36);
@@ -454,8 +468,8 @@ void write_melody(xm_pattern &p, const section &s) {
     put(p, row, LEAD_CH, n.note, s.tune_instrument, n.row % 4 == 0 ? 48 : 40);
     // Long notes get a gentle vibrato after they have settled.
     if (s.tune_instrument == LEAD)
-      for (int k = row + 4; k < end && k < ROWS && n.length >= 8; ++k) p.at(k, LEAD_CH).effect = 0x04,
-                                                                          p.at(k, LEAD_CH).parameter = 0x43;
+      for (int k = row + 4; k < end && k < ROWS && n.length >= 8; ++k)
+        p.at(k, LEAD_CH).effect = 0x04, p.at(k, LEAD_CH).parameter = 0x43;
     const bool next_starts_here = i + 1 < tune.size() && tune[i + 1].bar * 16 + tune[i + 1].row == end;
     if (s.tune_instrument == LEAD && !next_starts_here && end < ROWS) p.at(end, LEAD_CH).note = XM_KEY_OFF;
   }
@@ -491,7 +505,9 @@ xm_module content_song() {
   return song;
 }
 
-double content_row_seconds(const xm_module &song) { return song.speed * 2.5 / song.tempo; }
+double content_row_seconds(const xm_module &song) {
+  return song.speed * 2.5 / song.tempo;
+}
 
 double content_loop_seconds(const xm_module &song) {
   double rows = 0;

@@ -16,7 +16,8 @@ void print_cues() {
   const xm_module song = content_song();
   const double row = content_row_seconds(song);
   int restart_rows = 0;
-  for (int order = 0; order < song.restart; ++order) restart_rows += song.patterns[song.orders[size_t(order)]].rows;
+  for (int order = 0; order < song.restart; ++order)
+    restart_rows += song.patterns[song.orders[size_t(order)]].rows;
   std::printf("# RETRO.XM: %.3f s to the end of the order list, then it loops from order %d (%.3f s)\n",
               content_loop_seconds(song), song.restart, restart_rows * row);
   std::printf("# seconds  instrument  order  row\n");

@@ -13,7 +13,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const char *const FILES[] = {"quarvelin.raw", "2.raw", "3.raw", "4.raw", "5.raw",
+const char *const FILES[] = {"quarvelin.raw", "2.raw", "3.raw", "4.raw",       "5.raw",
                              "6.raw",         "7.raw", "8.raw", "credits.raw", "RETRO.XM"};
 
 std::vector<uint8_t> read_file(const fs::path &path) {
@@ -22,7 +22,8 @@ std::vector<uint8_t> read_file(const fs::path &path) {
 }
 
 int run_tool(const std::string &arguments) {
-  const int status = std::system((std::string(QUARVELIN_CONTENT_TOOL) + " " + arguments + " >/dev/null 2>&1").c_str());
+  const int status =
+      std::system((std::string(QUARVELIN_CONTENT_TOOL) + " " + arguments + " >/dev/null 2>&1").c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 

@@ -14,7 +14,9 @@ double share_of_zero(const std::vector<uint8_t> &pixels) {
   return double(zeros) / double(pixels.size());
 }
 
-size_t distinct_levels(const std::vector<uint8_t> &pixels) { return std::set<uint8_t>(pixels.begin(), pixels.end()).size(); }
+size_t distinct_levels(const std::vector<uint8_t> &pixels) {
+  return std::set<uint8_t>(pixels.begin(), pixels.end()).size();
+}
 
 } // namespace
 

@@ -95,9 +95,9 @@ TEST(Song, LibxmpLoadsEightChannelsAndOneLoopOf90To180Seconds) {
 TEST(Song, LibopenmptLoadsItWithTheSameLength) {
   int error = 0;
   const char *message = nullptr;
-  openmpt_module *module = openmpt_module_create_from_memory2(song_bytes().data(), song_bytes().size(),
-                                                              openmpt_log_func_silent, nullptr, nullptr,
-                                                              nullptr, &error, &message, nullptr);
+  openmpt_module *module =
+      openmpt_module_create_from_memory2(song_bytes().data(), song_bytes().size(), openmpt_log_func_silent,
+                                         nullptr, nullptr, nullptr, &error, &message, nullptr);
   ASSERT_NE(module, nullptr) << (message ? message : "");
   EXPECT_EQ(openmpt_module_get_num_channels(module), 8);
   EXPECT_EQ(openmpt_module_get_num_instruments(module), 10);
@@ -190,8 +190,10 @@ TEST(Song, CueNotesAreAudibleOnTheirOwn) {
   for (const content_cue &cue : content_cues(module))
     for (int channel = 0; channel < module.channels; ++channel)
       carries_cue[size_t(channel)] =
-          carries_cue[size_t(channel)] || module.patterns[module.orders[size_t(cue.order)]].at(cue.row, channel).instrument == cue.instrument;
-  for (int channel = 0; channel < module.channels; ++channel) xmp_channel_mute(song.context, channel, carries_cue[size_t(channel)] ? 0 : 1);
+          carries_cue[size_t(channel)] ||
+          module.patterns[module.orders[size_t(cue.order)]].at(cue.row, channel).instrument == cue.instrument;
+  for (int channel = 0; channel < module.channels; ++channel)
+    xmp_channel_mute(song.context, channel, carries_cue[size_t(channel)] ? 0 : 1);
   std::vector<int16_t> audio;
   std::vector<int16_t> buffer(RATE * 2 / 10);
   while (audio.size() < size_t(content_loop_seconds(module) * RATE * 2)) {
