@@ -445,14 +445,21 @@ void write_harmony(xm_pattern &p, const section &s) {
       put(p, r + 10, BASS_CH, place(c.root, note(E, 2)) + 12, BASS, 36);
     }
     if (s.pad_volume) {
+      // A voice that keeps its note over the bar line is held, not struck again.
+      const chord *previous = bar > 0 ? &(*s.chords)[size_t(bar - 1)] : nullptr;
       const uint8_t pan_effect = bar == 0 ? 0x08 : 0;
-      put(p, r, PAD_A_CH, place(c.third, note(G, 3)), PAD, s.pad_volume, pan_effect, bar == 0 ? 0x50 : 0);
-      put(p, r, PAD_B_CH, place(c.fifth, note(G, 3)), PAD, s.pad_volume, pan_effect, bar == 0 ? 0xB0 : 0);
+      if (!previous || previous->third != c.third)
+        put(p, r, PAD_A_CH, place(c.third, note(G, 3)), PAD, s.pad_volume, pan_effect, bar == 0 ? 0x50 : 0);
+      if (!previous || previous->fifth != c.fifth)
+        put(p, r, PAD_B_CH, place(c.fifth, note(G, 3)), PAD, s.pad_volume, pan_effect, bar == 0 ? 0xB0 : 0);
     }
     if (s.arp_volume && bar >= s.arp_from_bar) {
       const int root = place(c.root, note(C, 4));
       const int tones[] = {root, place(c.third, root), place(c.fifth, root), root + 12};
-      const int walk[] = {0, 1, 2, 3, 2, 1, 0, 1, 2, 3, 2, 1, 0, 1, 2, 3};
+      // Up and down over the first theme; a broken figure elsewhere.
+      const int rolling[] = {0, 1, 2, 3, 2, 1, 0, 1, 2, 3, 2, 1, 0, 1, 2, 3};
+      const int broken[] = {0, 2, 3, 2, 1, 2, 3, 2, 0, 2, 3, 2, 1, 2, 3, 2};
+      const int *walk = s.chords == &THEME_A ? rolling : broken;
       for (int i = 0; i < 16; ++i)
         put(p, r + i, ARP_CH, tones[walk[i]], PLUCK, s.arp_volume + (i % 4 == 0 ? 8 : 0));
     }
