@@ -16,7 +16,7 @@ packages=(g++ cmake ninja-build pkg-config libsdl2-dev libxmp-dev libfreetype-de
 # Tests, benchmarks and the checks that look at a real window and listen to real sound.
 if [[ $what == test ]]; then
   packages+=(libgtest-dev libbenchmark-dev xvfb xauth xdotool x11-apps x11-utils imagemagick sox
-             openmpt123)
+             openmpt123 libopenmpt-dev)
 fi
 
 missing=()

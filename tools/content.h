@@ -1,0 +1,53 @@
+// content.h - the show's own pictures and song, computed from scratch.
+//
+// Everything here is a pure function of the code: no clock, no unseeded
+// randomness, no library whose output may change between machines (lettering
+// uses a stroke font defined below, sines use content_sine). Floating-point
+// code is built without contraction (no fused multiply-add), so each file
+// comes out byte-identical on every run and machine.
+//
+//   content_logo()        "quarvelin.raw": 163 x 361, gray 1..255 on 0
+//   content_scene(n)      "n.raw", n = 2..8: 640 x 480, gray 1..255 with wide areas of 0
+//   content_credits()     "credits.raw": 640 x 480, every pixel drawn (1..255)
+//   content_song()        "RETRO.XM" as module data (see content_song.cpp)
+//   content_cues(song)    the cue notes (instruments 3, 4, 6) of one pass
+//                         through the order list, with their times
+//   content_write_all(d)  writes the ten files into folder d; false on a write error
+#pragma once
+
+#include "tools/xm_write.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+constexpr int CONTENT_FRAME_WIDTH = 640;
+constexpr int CONTENT_FRAME_HEIGHT = 480;
+constexpr int CONTENT_LOGO_WIDTH = 163;
+constexpr int CONTENT_LOGO_HEIGHT = 361;
+
+constexpr int CONTENT_CUE_NEXT_SCENE = 3;
+constexpr int CONTENT_CUE_LOGO = 4;
+constexpr int CONTENT_CUE_CREDITS = 6;
+
+std::vector<uint8_t> content_logo();
+std::vector<uint8_t> content_scene(int number);
+std::vector<uint8_t> content_credits();
+
+xm_module content_song();
+
+struct content_cue {
+  int instrument;
+  int order;
+  int row;
+  double seconds; // from the start of the song
+};
+
+// Rows of a module without speed or tempo changes last speed * 2.5 / tempo s.
+double content_row_seconds(const xm_module &song);
+// One pass through the order list, in seconds.
+double content_loop_seconds(const xm_module &song);
+// Notes 1..96 carrying instrument 3, 4 or 6, in playing order.
+std::vector<content_cue> content_cues(const xm_module &song);
+
+bool content_write_all(const std::string &folder);
