@@ -58,7 +58,25 @@ void fill_noise_field(uint32_t *field, int32_t *state);
 // to every channel byte of its 8 x 8 block as one 32-bit addition.
 void add_noise_field(const uint32_t *field, uint32_t *frame);
 
+// The signed step q = (int8_t)cell / 8 (toward zero, -16 .. 15) that a cell
+// adds to each byte of its block, as the byte q mod 256.
+inline uint32_t noise_cell_offset(uint32_t cell) {
+  return uint32_t(int32_t(int8_t(uint8_t(cell))) / 8) & 0xFFu;
+}
+
 // Rebuilds every pixel from its low byte s (signed):
 //   blue = s - trunc(phase), green = trunc(s + 30 phase), red = trunc(s + 50 phase),
 // each modulo 256.
+// phase is expected in -1 .. 1 (a sine), as the frame loop gives it.
 void tint_frame(uint32_t *frame, float phase);
+
+// add_noise_field then tint_frame, in one pass over the frame: the tint reads
+// only the low byte, so each pixel becomes the tint of (blue + q) mod 256.
+// The frame ends exactly as after the two separate calls.
+void add_noise_and_tint(const uint32_t *field, uint32_t *frame, float phase);
+
+// The whole composition of a frame whose picture covers it and is drawn
+// keyed: draw_gray_keyed(picture, 0, 0, FRAME_WIDTH, FRAME_HEIGHT, frame),
+// add_noise_field and tint_frame in one pass, with the same result.
+void draw_keyed_noise_tint(const uint8_t *picture, const uint32_t *field, uint32_t *frame,
+                           float phase);
