@@ -39,6 +39,14 @@ extern int32_t noise_state;               // starts at NOISE_SEED, never reseede
 extern uint32_t noise_field[NOISE_CELLS]; // cell (col, row) is row * NOISE_COLS + col
 extern float tint_phase;
 
+// The fastest tint kernel the tint routines may use: AVX2 (only where the CPU
+// has it), SSE2 (x86), or the per-pixel table. Every kernel gives the same
+// result; tests lower the limit to check each one.
+constexpr int32_t TINT_KERNEL_TABLE = 0;
+constexpr int32_t TINT_KERNEL_SSE2 = 1;
+constexpr int32_t TINT_KERNEL_AVX2 = 2;
+extern int32_t tint_kernel_limit;
+
 // All FRAME_PIXELS pixels become 0.
 void clear_frame(uint32_t *frame);
 

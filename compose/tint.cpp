@@ -19,6 +19,7 @@
 #endif
 
 float tint_phase;
+int32_t tint_kernel_limit = TINT_KERNEL_AVX2;
 
 // Per channel (blue, green, red): the byte is s + add, minus 1 where
 // s > threshold, modulo 256 with s signed. Blue never steps.
@@ -181,7 +182,8 @@ static void tint_bands(const uint8_t *picture, const uint32_t *field, uint32_t *
   tint_rule rule;
   int use_rule = derive_tint_rule(table, &rule);
 #if TINT_X86
-  int use_avx2 = __builtin_cpu_supports("avx2");
+  int use_avx2 = tint_kernel_limit >= TINT_KERNEL_AVX2 && __builtin_cpu_supports("avx2");
+  use_rule = use_rule && tint_kernel_limit >= TINT_KERNEL_SSE2;
 #endif
   uint32_t noise[NOISE_COLS];
   for (int32_t row = 0; row < NOISE_ROWS; ++row) {
