@@ -9,6 +9,11 @@
 //   fill_noise_field + add_noise_field   80 x 60 blocks of 8 x 8 grain
 //   tint_frame                           red/green shifted from blue by a phase
 //
+// The tint rebuilds every pixel from its low byte alone, so the last stages
+// can share one pass over the frame with the same result:
+//   add_noise_and_tint                   add_noise_field + tint_frame
+//   draw_keyed_noise_tint                full-frame keyed draw + the same
+//
 // Gray pictures are raw bytes, one gray level per pixel, no header; every
 // picture is held in a buffer of PICTURE_BYTES. Gray level v becomes the
 // pixel v * 0x010101.
