@@ -45,7 +45,7 @@ static void build_tint_table(float phase, uint32_t *table) {
 static int derive_tint_rule(const uint32_t *table, tint_rule *rule) {
   for (int32_t channel = 0; channel < 3; ++channel) {
     int32_t step_at = 128; // first s whose difference steps down
-    uint8_t first_difference = uint8_t(table[0x80] >> (8 * channel)) + 128;
+    uint8_t first_difference = uint8_t(uint8_t(table[0x80] >> (8 * channel)) + 128);
     for (int32_t s = -127; s < 128; ++s) {
       uint8_t difference = uint8_t(uint8_t(table[uint8_t(s)] >> (8 * channel)) - s);
       uint8_t expected = uint8_t(first_difference - (s >= step_at ? 1 : 0));
