@@ -9,6 +9,11 @@
 //   fill_noise_field + add_noise_field   80 x 60 blocks of 8 x 8 grain
 //   tint_frame                           red/green shifted from blue by a phase
 //
+// The tint rebuilds every pixel from its low byte alone, so the last stages
+// can share one pass over the frame with the same result:
+//   add_noise_and_tint                   add_noise_field + tint_frame
+//   draw_keyed_noise_tint                full-frame keyed draw + the same
+//
 // Gray pictures are raw bytes, one gray level per pixel, no header; every
 // picture is held in a buffer of PICTURE_BYTES. Gray level v becomes the
 // pixel v * 0x010101.
@@ -39,6 +44,14 @@ extern int32_t noise_state;               // starts at NOISE_SEED, never reseede
 extern uint32_t noise_field[NOISE_CELLS]; // cell (col, row) is row * NOISE_COLS + col
 extern float tint_phase;
 
+// The fastest tint kernel the tint routines may use: AVX2 (only where the CPU
+// has it), SSE2 (x86), or the per-pixel table. Every kernel gives the same
+// result; tests lower the limit to check each one.
+constexpr int32_t TINT_KERNEL_TABLE = 0;
+constexpr int32_t TINT_KERNEL_SSE2 = 1;
+constexpr int32_t TINT_KERNEL_AVX2 = 2;
+extern int32_t tint_kernel_limit;
+
 // All FRAME_PIXELS pixels become 0.
 void clear_frame(uint32_t *frame);
 
@@ -58,7 +71,25 @@ void fill_noise_field(uint32_t *field, int32_t *state);
 // to every channel byte of its 8 x 8 block as one 32-bit addition.
 void add_noise_field(const uint32_t *field, uint32_t *frame);
 
+// The signed step q = (int8_t)cell / 8 (toward zero, -16 .. 15) that a cell
+// adds to each byte of its block, as the byte q mod 256.
+inline uint32_t noise_cell_offset(uint32_t cell) {
+  return uint32_t(int32_t(int8_t(uint8_t(cell))) / 8) & 0xFFu;
+}
+
 // Rebuilds every pixel from its low byte s (signed):
 //   blue = s - trunc(phase), green = trunc(s + 30 phase), red = trunc(s + 50 phase),
 // each modulo 256.
+// phase is expected in -1 .. 1 (a sine), as the frame loop gives it.
 void tint_frame(uint32_t *frame, float phase);
+
+// add_noise_field then tint_frame, in one pass over the frame: the tint reads
+// only the low byte, so each pixel becomes the tint of (blue + q) mod 256.
+// The frame ends exactly as after the two separate calls.
+void add_noise_and_tint(const uint32_t *field, uint32_t *frame, float phase);
+
+// The whole composition of a frame whose picture covers it and is drawn
+// keyed: draw_gray_keyed(picture, 0, 0, FRAME_WIDTH, FRAME_HEIGHT, frame),
+// add_noise_field and tint_frame in one pass, with the same result.
+void draw_keyed_noise_tint(const uint8_t *picture, const uint32_t *field, uint32_t *frame,
+                           float phase);

@@ -25,12 +25,21 @@ void on_cue_credits(sound_song *, int32_t) {
   picture_code.store(PICTURE_CODE_CREDITS, std::memory_order_relaxed);
 }
 
-void show_draw_picture(int32_t code, uint32_t *frame) {
-  // Buffers are in load order (logo, "2.raw" .. "8.raw", credits); codes 6
-  // and 7 show "8.raw" and "7.raw" in that order.
+// Buffers are in load order (logo, "2.raw" .. "8.raw", credits); codes 6 and
+// 7 show "8.raw" and "7.raw" in that order.
+static const uint8_t *picture_for_code(int32_t code) {
   static const int32_t buffer_for_code[PICTURE_COUNT] = {0, 1, 2, 3, 4, 5, 7, 6, 8};
-  if (code < 0 || code >= PICTURE_COUNT) return;
-  const uint8_t *picture = show_pictures[buffer_for_code[code]];
+  if (code < 0 || code >= PICTURE_COUNT) return nullptr;
+  return show_pictures[buffer_for_code[code]];
+}
+
+const uint8_t *show_scene_picture(int32_t code) {
+  if (code == PICTURE_CODE_LOGO || code == PICTURE_CODE_CREDITS) return nullptr;
+  return picture_for_code(code);
+}
+
+void show_draw_picture(int32_t code, uint32_t *frame) {
+  const uint8_t *picture = picture_for_code(code);
   if (picture == nullptr) return;
   if (code == PICTURE_CODE_LOGO)
     draw_gray_keyed(picture, LOGO_X, LOGO_Y, LOGO_WIDTH, LOGO_HEIGHT, frame);

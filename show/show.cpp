@@ -13,6 +13,7 @@ const char *const picture_files[PICTURE_COUNT] = {"quarvelin.raw", "2.raw", "3.r
 uint8_t *show_pictures[PICTURE_COUNT];
 
 void load_raw_file(uint8_t *buffer, const char *path, int32_t length) {
+  if (length <= 0) return;
   size_t read = 0;
   if (FILE *file = std::fopen(path, "rb")) {
     read = std::fread(buffer, 1, size_t(length), file);
@@ -35,11 +36,16 @@ int show_load_pictures() {
 }
 
 void show_compose_frame(int32_t time_ms) {
-  show_draw_picture(picture_code.load(std::memory_order_relaxed), frame_buffer);
+  int32_t code = picture_code.load(std::memory_order_relaxed);
+  // A scene picture covers the frame and is drawn keyed: its draw joins the
+  // noise and tint in one pass over the frame. Either way the frame ends the
+  // same as draw, noise, tint one after the other.
+  const uint8_t *scene = show_scene_picture(code);
+  if (scene == nullptr) show_draw_picture(code, frame_buffer);
   picture_code.store(scene_table[scene_index.load(std::memory_order_relaxed)],
                      std::memory_order_relaxed);
   fill_noise_field(noise_field, &noise_state);
-  add_noise_field(noise_field, frame_buffer);
   tint_phase = float(std::sin(double(time_ms)));
-  tint_frame(frame_buffer, tint_phase);
+  if (scene != nullptr) draw_keyed_noise_tint(scene, noise_field, frame_buffer, tint_phase);
+  else add_noise_and_tint(noise_field, frame_buffer, tint_phase);
 }

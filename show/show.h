@@ -49,6 +49,9 @@ int show_load_pictures();
 // Draws the picture that `code` names into the frame.
 void show_draw_picture(int32_t code, uint32_t *frame);
 
+// The buffer of a scene code (1 .. 7: full frame, keyed), else nullptr.
+const uint8_t *show_scene_picture(int32_t code);
+
 // One pass of the frame loop's composition, with the song time sampled for
 // this frame: draw, reassign picture_code, noise, tint. The display update
 // follows it.
