@@ -48,7 +48,7 @@ int display_open(const char *title, int32_t width, int32_t height) {
   display_device = screen_create_device(display_library);
   if (display_device == nullptr) return 0;
 
-  display_window = screen_create_window(title, DISPLAY_ICON, width, height);
+  display_window = screen_create_window(title, DISPLAY_ICON);
   screen_hide_cursor(display_window);
   if (!screen_set_cooperative_level(display_device, display_window, 1)) return 0;
 

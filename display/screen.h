@@ -58,10 +58,9 @@ void screen_unload_library(screen_library *library);
 screen_device *screen_create_device(screen_library *library);
 void screen_release_device(screen_device *device);
 
-// The program's one window with its title and its named icon; nullptr on
-// failure. Destroying a null window does nothing.
-screen_window *screen_create_window(const char *title, const char *icon_name, int32_t width,
-                                    int32_t height);
+// The program's one window, covering the screen, with its title and its
+// named icon; nullptr on failure. Destroying a null window does nothing.
+screen_window *screen_create_window(const char *title, const char *icon_name);
 void screen_destroy_window(screen_window *window);
 void screen_hide_cursor(screen_window *window);
 

@@ -73,10 +73,8 @@ void screen_release_device(screen_device *device) {
   screen_memory.device_alive = 0;
 }
 
-screen_window *screen_create_window(const char *title, const char *icon_name, int32_t width,
-                                    int32_t height) {
-  record(std::string("create_window ") + title + " " + icon_name + " " + std::to_string(width) +
-         "x" + std::to_string(height));
+screen_window *screen_create_window(const char *title, const char *icon_name) {
+  record(std::string("create_window ") + title + " " + icon_name);
   if (fails(SCREEN_STEP_CREATE_WINDOW)) return nullptr;
   screen_memory.window_alive = 1;
   return &memory_window;

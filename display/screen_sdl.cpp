@@ -14,7 +14,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <fcntl.h>
+#include <unistd.h>
 
 struct screen_library {
   int video_started;
@@ -47,14 +50,50 @@ static const int32_t FALLBACK_REFRESH_HZ = 60;
 
 static void discard_log(void *, int, SDL_LogPriority, const char *) {}
 
+// Libraries that SDL loads while it looks for a display or a renderer
+// (Wayland's client library, Mesa) may complain on stderr on their own.
+// The program prints nothing, so their stderr goes nowhere while they run.
+static int quiet_saved_stderr = -1;
+
+static void quiet_begin() {
+  std::fflush(stderr);
+  int null_device = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (null_device < 0) return;
+  quiet_saved_stderr = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
+  if (quiet_saved_stderr >= 0) dup2(null_device, STDERR_FILENO);
+  close(null_device);
+}
+
+static void quiet_end() {
+  if (quiet_saved_stderr < 0) return;
+  std::fflush(stderr);
+  dup2(quiet_saved_stderr, STDERR_FILENO);
+  close(quiet_saved_stderr);
+  quiet_saved_stderr = -1;
+}
+
+// SDL falls back to drivers that draw into memory and show nothing
+// ("offscreen", "dummy") when it finds no display. That is no display for
+// us, unless SDL was told to use exactly that driver.
+static int driver_shows_a_screen() {
+  const char *driver = SDL_GetCurrentVideoDriver();
+  if (driver == nullptr) return 0;
+  if (std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0) return 1;
+  const char *requested = SDL_getenv("SDL_VIDEODRIVER");
+  return requested != nullptr && SDL_strcasecmp(requested, driver) == 0;
+}
+
 screen_library *screen_load_library() {
   if (sdl_library.video_started) return nullptr;
   // SDL's own messages would reach stderr; the program prints nothing.
   SDL_LogSetOutputFunction(discard_log, nullptr);
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "1");
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return nullptr;
-  if (SDL_GetNumVideoDisplays() < 1) {
+  quiet_begin();
+  int started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+  quiet_end();
+  if (!started) return nullptr;
+  if (!driver_shows_a_screen() || SDL_GetNumVideoDisplays() < 1) {
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     return nullptr;
   }
@@ -86,10 +125,13 @@ void screen_release_device(screen_device *device) {
   *device = screen_device{};
 }
 
-screen_window *screen_create_window(const char *title, const char *icon_name, int32_t width,
-                                    int32_t height) {
-  SDL_Window *window = SDL_CreateWindow(title, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
-                                        width, height, SDL_WINDOW_FULLSCREEN_DESKTOP);
+screen_window *screen_create_window(const char *title, const char *icon_name) {
+  // Even its windowed geometry covers the whole desktop, so the screen is
+  // covered also where no window manager makes it fullscreen.
+  SDL_Rect desktop;
+  if (SDL_GetDisplayBounds(0, &desktop) != 0) return nullptr;
+  SDL_Window *window = SDL_CreateWindow(title, desktop.x, desktop.y, desktop.w, desktop.h,
+                                        SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS);
   if (window == nullptr) return nullptr;
   if (const uint32_t *icon = resource_icon(icon_name, RESOURCE_ICON_LARGE)) {
     SDL_Surface *surface = SDL_CreateRGBSurfaceWithFormatFrom(
@@ -125,7 +167,9 @@ int screen_set_cooperative_level(screen_device *device, screen_window *window, i
   }
   if (window == nullptr || window->window == nullptr) return 0;
   if (device->renderer == nullptr) {
+    quiet_begin();
     device->renderer = SDL_CreateRenderer(window->window, -1, SDL_RENDERER_PRESENTVSYNC);
+    quiet_end();
     if (device->renderer == nullptr) return 0;
   }
   device->window = window->window;

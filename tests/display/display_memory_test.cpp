@@ -1,6 +1,7 @@
 // The display's logic over the in-memory screen.
 #include "display/display.h"
 #include "display/screen_memory.h"
+#include "tests/display/test_frame.h"
 
 #include <gtest/gtest.h>
 
@@ -18,15 +19,6 @@ constexpr screen_pixel_layout LAYOUT_32 = {SCREEN_LAYOUT_RGB, 32, 0x00FF0000, 0x
 constexpr screen_pixel_layout LAYOUT_24 = {SCREEN_LAYOUT_RGB, 24, 0x00FF0000, 0x0000FF00,
                                            0x000000FF};
 constexpr screen_pixel_layout LAYOUT_565 = {SCREEN_LAYOUT_RGB, 16, 0xF800, 0x07E0, 0x001F};
-
-std::vector<uint32_t> test_frame() {
-  std::vector<uint32_t> frame(size_t(WIDTH) * HEIGHT);
-  for (int32_t y = 0; y < HEIGHT; ++y)
-    for (int32_t x = 0; x < WIDTH; ++x)
-      frame[size_t(y) * WIDTH + size_t(x)] =
-          uint32_t((x * 3 + y) & 0xFF) << 16 | uint32_t((y * 5) & 0xFF) << 8 | (uint32_t(x ^ y) & 0xFF);
-  return frame;
-}
 
 bool called(const char *call) {
   const auto &calls = screen_memory.calls;
@@ -69,7 +61,7 @@ protected:
 TEST_F(Display, OpensInTheOrderOfItsStepsAndClosesBackwards) {
   ASSERT_EQ(display_open("QUARVELIN", WIDTH, HEIGHT), 1);
   const std::vector<std::string> opening = {
-      "load_library", "create_device", "create_window QUARVELIN IDI_MAIN 640x480", "hide_cursor",
+      "load_library", "create_device", "create_window QUARVELIN IDI_MAIN", "hide_cursor",
       "cooperative_level exclusive", "set_mode 32", "create_flip_chain 2", "get_back_buffer",
       "get_pixel_layout", "suspend_screen_saver"};
   EXPECT_EQ(screen_memory.calls, opening);
