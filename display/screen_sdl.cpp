@@ -10,6 +10,7 @@
 #include "resources/icon.h"
 
 #include <SDL.h>
+#include <X11/Xlib.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -83,6 +84,11 @@ static int driver_shows_a_screen() {
   return requested != nullptr && SDL_strcasecmp(requested, driver) == 0;
 }
 
+// The X server went away under us (the session ended). Xlib would print
+// why and exit; the program prints nothing, and nothing is left to give
+// back on a display that is gone.
+static int display_lost(Display *) { std::_Exit(1); }
+
 screen_library *screen_load_library() {
   if (sdl_library.video_started) return nullptr;
   // SDL's own messages would reach stderr; the program prints nothing.
@@ -97,6 +103,7 @@ screen_library *screen_load_library() {
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     return nullptr;
   }
+  if (std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0) XSetIOErrorHandler(display_lost);
   sdl_library.video_started = 1;
   return &sdl_library;
 }

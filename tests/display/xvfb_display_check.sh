@@ -2,8 +2,8 @@
 # Runs the real display (display_probe) on a private Xvfb screen, checks what
 # it shows against the test frame, then ends it and checks it ends with 0.
 #   xvfb_display_check.sh BIN_DIR WIDTHxHEIGHTxDEPTH CONVERTER SCALE LEFT TOP END
-# END: escape (the Escape key), close (a WM_DELETE_WINDOW request) or
-# sigterm. With SCREEN "none" there is no display at all and the probe must
+# END: escape (the Escape key), close (a WM_DELETE_WINDOW request), sigterm,
+# or server_lost (Xvfb is killed: the probe ends with 1, silently). With SCREEN "none" there is no display at all and the probe must
 # fail to open with status 1. Exit 77 (skipped) when Xvfb is not installed.
 set -uo pipefail
 
@@ -69,6 +69,12 @@ case $end in
   escape) xdotool key Escape ;;
   close) "$bin/send_close_request" QUARVELIN || fail "no close request could be sent" ;;
   sigterm) kill -TERM "$probe_pid" ;;
+  server_lost)
+    kill -KILL "$xvfb_pid"
+    wait "$xvfb_pid" 2>/dev/null
+    xvfb_pid=
+    expected_status=1
+    ;;
   *) fail "unknown way to end: $end" ;;
 esac
 
@@ -80,7 +86,10 @@ kill -0 "$probe_pid" 2>/dev/null && fail "the probe did not end after $end"
 wait "$probe_pid"
 status=$?
 probe_pid=
-[[ $status == 0 ]] || fail "the probe ended with $status after $end, expected 0"
+[[ $status == "${expected_status:-0}" ]] ||
+  fail "the probe ended with $status after $end, expected ${expected_status:-0}"
 [[ ! -s $work/out && ! -s $work/err ]] || fail "the probe printed: $(cat "$work/out" "$work/err")"
-xdotool search --name '^QUARVELIN$' >/dev/null && fail "the window is still there"
+if [[ -n $xvfb_pid ]]; then
+  xdotool search --name '^QUARVELIN$' >/dev/null && fail "the window is still there"
+fi
 exit 0
