@@ -79,4 +79,84 @@ TEST(ScreenSdl, FlipsOnADriverThatDoesNotWaitAreSleptToTheRefreshRate) {
   EXPECT_EQ(SDL_WasInit(SDL_INIT_VIDEO), 0u);
 }
 
+SDL_Event window_event(Uint8 which) {
+  SDL_Event event{};
+  event.type = SDL_WINDOWEVENT;
+  event.window.event = which;
+  return event;
+}
+
+SDL_Event key_down(SDL_Keycode key) {
+  SDL_Event event{};
+  event.type = SDL_KEYDOWN;
+  event.key.keysym.sym = key;
+  return event;
+}
+
+SDL_Event of_type(Uint32 type) {
+  SDL_Event event{};
+  event.type = type;
+  return event;
+}
+
+TEST(ScreenSdl, EventsArriveAsFocusKeysAndQuitAndAResetIsRestored) {
+  setenv("SDL_VIDEODRIVER", "dummy", 1);
+  screen_library *library = screen_load_library();
+  ASSERT_NE(library, nullptr);
+  screen_device *device = screen_create_device(library);
+  screen_window *window = screen_create_window("QUARVELIN", "IDI_MAIN");
+  ASSERT_EQ(screen_set_cooperative_level(device, window, 1), 1);
+  ASSERT_EQ(screen_set_mode(device, 640, 480, 32), 1);
+  screen_surface *primary = screen_create_flip_chain(device, 2);
+  ASSERT_NE(primary, nullptr);
+  screen_event event;
+  while (screen_next_event(window, &event)) {
+  }
+
+  SDL_Event pushed[] = {window_event(SDL_WINDOWEVENT_FOCUS_LOST),
+                        window_event(SDL_WINDOWEVENT_MINIMIZED),
+                        window_event(SDL_WINDOWEVENT_RESTORED),
+                        window_event(SDL_WINDOWEVENT_FOCUS_GAINED),
+                        window_event(SDL_WINDOWEVENT_MOVED),
+                        key_down(SDLK_ESCAPE),
+                        key_down(SDLK_a),
+                        key_down(SDLK_F1),
+                        window_event(SDL_WINDOWEVENT_CLOSE),
+                        of_type(SDL_QUIT),
+                        of_type(SDL_RENDER_TARGETS_RESET)};
+  for (SDL_Event &e : pushed) ASSERT_EQ(SDL_PushEvent(&e), 1);
+  const int32_t expected[][2] = {{SCREEN_EVENT_FOCUS, 0},
+                                 {SCREEN_EVENT_FOCUS, 0},
+                                 {SCREEN_EVENT_FOCUS, 1},
+                                 {SCREEN_EVENT_FOCUS, 1},
+                                 {SCREEN_EVENT_OTHER, 0},
+                                 {SCREEN_EVENT_KEY_DOWN, SCREEN_KEY_ESCAPE},
+                                 {SCREEN_EVENT_KEY_DOWN, SDLK_a},
+                                 {SCREEN_EVENT_KEY_DOWN, SDLK_F1},
+                                 {SCREEN_EVENT_QUIT, 0},
+                                 {SCREEN_EVENT_QUIT, 0},
+                                 {SCREEN_EVENT_OTHER, 0}};
+  for (const auto &want : expected) {
+    ASSERT_EQ(screen_next_event(window, &event), 1);
+    EXPECT_EQ(event.kind, want[0]);
+    EXPECT_EQ(event.value, want[1]);
+  }
+  EXPECT_EQ(screen_next_event(window, &event), 0);
+  EXPECT_NE(SDLK_F1, SCREEN_KEY_ESCAPE);
+
+  // After the reset the back buffer is made again and takes a frame.
+  ASSERT_EQ(screen_restore(primary), 1);
+  int32_t pitch = 0;
+  ASSERT_NE(screen_lock(screen_get_back_buffer(primary), &pitch), nullptr);
+  screen_unlock(screen_get_back_buffer(primary));
+  EXPECT_EQ(screen_flip(primary), 1);
+
+  screen_release_flip_chain(primary);
+  screen_restore_mode(device);
+  screen_set_cooperative_level(device, window, 0);
+  screen_release_device(device);
+  screen_destroy_window(window);
+  screen_unload_library(library);
+}
+
 } // namespace
