@@ -18,6 +18,7 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <sched.h>
 #include <unistd.h>
 
 struct screen_library {
@@ -95,6 +96,9 @@ screen_library *screen_load_library() {
   SDL_LogSetOutputFunction(discard_log, nullptr);
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "1");
+  // SDL would suspend the screen saver as soon as video starts; the display
+  // does that itself once it is fully open.
+  SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
   quiet_begin();
   int started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
   quiet_end();
@@ -353,7 +357,12 @@ int screen_next_event(screen_window *window, screen_event *event) {
   return 1;
 }
 
-void screen_sleep(uint32_t milliseconds) { SDL_Delay(milliseconds); }
+void screen_sleep(uint32_t milliseconds) {
+  if (milliseconds == 0)
+    sched_yield();
+  else
+    SDL_Delay(milliseconds);
+}
 
 void screen_suspend_screen_saver() {
   if (sdl_library.video_started) SDL_DisableScreenSaver();
