@@ -21,6 +21,8 @@ fail() {
   exit 1
 }
 unset WAYLAND_DISPLAY SDL_VIDEODRIVER XDG_SESSION_TYPE
+# For a probe built with ThreadSanitizer: Mesa's own threads are not ours.
+export TSAN_OPTIONS="suppressions=$(dirname "$0")/tsan.supp ${TSAN_OPTIONS:-}"
 
 # No display server: opening fails, the probe ends with 1 and says nothing.
 if [[ $screen == none ]]; then
@@ -49,13 +51,10 @@ export DISPLAY=:$(head -n1 "$work/display")
 "$bin/display_probe" >"$work/out" 2>"$work/err" &
 probe_pid=$!
 
-window=$(timeout 10 xdotool search --sync --name '^QUARVELIN$' | head -n1)
-[[ -n $window ]] || fail "no window named QUARVELIN appeared"
-xprop -id "$window" _NET_WM_ICON | grep -q 'Icon (32 x 32)' || fail "the window has no 32 x 32 icon"
-
-# The first frames may still be on their way; compare until one matches.
+# The window and its first frames take a moment; compare until one matches.
 matched=
-for _ in $(seq 40); do
+for _ in $(seq 120); do
+  kill -0 "$probe_pid" 2>/dev/null || fail "the probe ended before showing the frame: $(cat "$work/err")"
   xwd -root -silent >"$work/screen.xwd" || fail "xwd failed"
   if "$bin/xwd_compare" "$work/screen.xwd" "$converter" "$scale" "$left" "$top" 2>"$work/compare"; then
     matched=1
@@ -64,6 +63,8 @@ for _ in $(seq 40); do
   sleep 0.25
 done
 [[ -n $matched ]] || fail "the screen does not show the frame: $(cat "$work/compare")"
+# Frames are shown, so the window is complete: it carries our icon.
+xprop -name QUARVELIN _NET_WM_ICON | grep -q 'Icon (32 x 32)' || fail "the window has no 32 x 32 icon"
 
 case $end in
   escape) xdotool key Escape ;;
@@ -78,7 +79,7 @@ case $end in
   *) fail "unknown way to end: $end" ;;
 esac
 
-for _ in $(seq 100); do
+for _ in $(seq 200); do
   kill -0 "$probe_pid" 2>/dev/null || break
   sleep 0.1
 done
@@ -87,7 +88,7 @@ wait "$probe_pid"
 status=$?
 probe_pid=
 [[ $status == "${expected_status:-0}" ]] ||
-  fail "the probe ended with $status after $end, expected ${expected_status:-0}"
+  fail "the probe ended with $status after $end, expected ${expected_status:-0}: $(cat "$work/err")"
 [[ ! -s $work/out && ! -s $work/err ]] || fail "the probe printed: $(cat "$work/out" "$work/err")"
 if [[ -n $xvfb_pid ]]; then
   xdotool search --name '^QUARVELIN$' >/dev/null && fail "the window is still there"
