@@ -10,7 +10,8 @@ static screen_library *display_library;
 static screen_device *display_device;
 static screen_surface *display_primary;
 static screen_surface *display_back;
-// Written only by display_window_proc, on the frame loop's thread.
+// Set by display_window_proc (and cleared by display_close), on the frame
+// loop's thread.
 static int32_t display_active;
 static row_converter_fn row_converter;
 

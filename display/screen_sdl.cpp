@@ -89,6 +89,9 @@ static int driver_shows_a_screen() {
 // why and exit; the program prints nothing, and nothing is left to give
 // back on a display that is gone.
 static int display_lost(Display *) { std::_Exit(1); }
+// A failed X request (a window that vanished in a race, say) would make
+// Xlib print and exit; the request's effect is simply missing.
+static int ignore_x_error(Display *, XErrorEvent *) { return 0; }
 
 screen_library *screen_load_library() {
   if (sdl_library.video_started) return nullptr;
@@ -107,7 +110,10 @@ screen_library *screen_load_library() {
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     return nullptr;
   }
-  if (std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0) XSetIOErrorHandler(display_lost);
+  if (std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0) {
+    XSetIOErrorHandler(display_lost);
+    XSetErrorHandler(ignore_x_error);
+  }
   sdl_library.video_started = 1;
   return &sdl_library;
 }
@@ -141,8 +147,13 @@ screen_window *screen_create_window(const char *title, const char *icon_name) {
   // covered also where no window manager makes it fullscreen.
   SDL_Rect desktop;
   if (SDL_GetDisplayBounds(0, &desktop) != 0) return nullptr;
-  SDL_Window *window = SDL_CreateWindow(title, desktop.x, desktop.y, desktop.w, desktop.h,
-                                        SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS);
+  uint32_t flags = SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS;
+  // A window made for the renderer SDL tries first is not destroyed and
+  // made again when that renderer is created.
+  SDL_RendererInfo first;
+  if (SDL_GetRenderDriverInfo(0, &first) == 0 && std::strncmp(first.name, "opengl", 6) == 0)
+    flags |= SDL_WINDOW_OPENGL;
+  SDL_Window *window = SDL_CreateWindow(title, desktop.x, desktop.y, desktop.w, desktop.h, flags);
   if (window == nullptr) return nullptr;
   if (const uint32_t *icon = resource_icon(icon_name, RESOURCE_ICON_LARGE)) {
     SDL_Surface *surface = SDL_CreateRGBSurfaceWithFormatFrom(
