@@ -154,6 +154,9 @@ screen_window *screen_create_window(const char *title, const char *icon_name) {
   if (SDL_GetRenderDriverInfo(0, &first) == 0 && std::strncmp(first.name, "opengl", 6) == 0)
     flags |= SDL_WINDOW_OPENGL;
   SDL_Window *window = SDL_CreateWindow(title, desktop.x, desktop.y, desktop.w, desktop.h, flags);
+  if (window == nullptr && (flags & SDL_WINDOW_OPENGL)) // a driver without OpenGL
+    window = SDL_CreateWindow(title, desktop.x, desktop.y, desktop.w, desktop.h,
+                              flags & ~uint32_t(SDL_WINDOW_OPENGL));
   if (window == nullptr) return nullptr;
   if (const uint32_t *icon = resource_icon(icon_name, RESOURCE_ICON_LARGE)) {
     SDL_Surface *surface = SDL_CreateRGBSurfaceWithFormatFrom(
