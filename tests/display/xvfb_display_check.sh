@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Runs the real display (display_probe) on a private Xvfb screen, checks what
 # it shows against the test frame, then ends it and checks it ends with 0.
-#   xvfb_display_check.sh BIN_DIR WIDTHxHEIGHTxDEPTH CONVERTER SCALE LEFT TOP END
+#   xvfb_display_check.sh BIN_DIR WIDTHxHEIGHTxDEPTH CONVERTER SCALE LEFT TOP END [sound]
 # END: escape (the Escape key), close (a WM_DELETE_WINDOW request), sigterm,
-# or server_lost (Xvfb is killed: the probe ends with 1, silently). With SCREEN "none" there is no display at all and the probe must
+# or server_lost (Xvfb is killed: the probe ends with 1, silently). With
+# "sound" the probe also plays an audio device (SDL's dummy audio driver)
+# whose thread is busy while the process ends. With SCREEN "none" there is no display at all and the probe must
 # fail to open with status 1. Exit 77 (skipped) when Xvfb is not installed.
 set -uo pipefail
 
 bin=$1 screen=$2 converter=${3:-} scale=${4:-1} left=${5:-0} top=${6:-0} end=${7:-escape}
+sound=${8:-}
 work=$(mktemp -d)
 xvfb_pid= probe_pid=
 cleanup() {
@@ -48,7 +51,7 @@ done
 [[ -s $work/display ]] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 export DISPLAY=:$(head -n1 "$work/display")
 
-"$bin/display_probe" >"$work/out" 2>"$work/err" &
+SDL_AUDIODRIVER=dummy "$bin/display_probe" $sound >"$work/out" 2>"$work/err" &
 probe_pid=$!
 
 # The window and its first frames take a moment; compare until one matches.
