@@ -60,20 +60,25 @@ protected:
 
 TEST_F(Display, OpensInTheOrderOfItsStepsAndClosesBackwards) {
   ASSERT_EQ(display_open("QUARVELIN", WIDTH, HEIGHT), 1);
-  const std::vector<std::string> opening = {
-      "load_library", "create_device", "create_window QUARVELIN IDI_MAIN", "hide_cursor",
-      "cooperative_level exclusive", "set_mode 32", "create_flip_chain 2", "get_back_buffer",
-      "get_pixel_layout", "suspend_screen_saver"};
+  const std::vector<std::string> opening = {"load_library",
+                                            "create_device",
+                                            "create_window QUARVELIN IDI_MAIN",
+                                            "hide_cursor",
+                                            "cooperative_level exclusive",
+                                            "set_mode 32",
+                                            "create_flip_chain 2",
+                                            "get_back_buffer",
+                                            "get_pixel_layout",
+                                            "suspend_screen_saver"};
   EXPECT_EQ(screen_memory.calls, opening);
   EXPECT_EQ(screen_memory.screen_saver_suspended, 1);
   EXPECT_EQ(screen_memory.cursor_hidden, 1);
 
   screen_memory.calls.clear();
   display_close();
-  const std::vector<std::string> closing = {"release_flip_chain", "restore_mode",
-                                            "cooperative_level normal", "release_device",
-                                            "destroy_window", "unload_library",
-                                            "release_screen_saver"};
+  const std::vector<std::string> closing = {
+      "release_flip_chain", "restore_mode",   "cooperative_level normal", "release_device",
+      "destroy_window",     "unload_library", "release_screen_saver"};
   EXPECT_EQ(screen_memory.calls, closing);
   expect_all_released();
 }
@@ -131,9 +136,9 @@ TEST_F(Display, LayoutsOutsideTheConverterTableFailOpen) {
 }
 
 TEST_F(Display, EveryFailingStepLeavesAStateThatCloseCleansUp) {
-  const uint32_t steps[] = {SCREEN_STEP_LOAD_LIBRARY,      SCREEN_STEP_CREATE_DEVICE,
-                            SCREEN_STEP_CREATE_WINDOW,     SCREEN_STEP_COOPERATIVE_LEVEL,
-                            SCREEN_STEP_GET_BACK_BUFFER,   SCREEN_STEP_GET_PIXEL_LAYOUT};
+  const uint32_t steps[] = {SCREEN_STEP_LOAD_LIBRARY,    SCREEN_STEP_CREATE_DEVICE,
+                            SCREEN_STEP_CREATE_WINDOW,   SCREEN_STEP_COOPERATIVE_LEVEL,
+                            SCREEN_STEP_GET_BACK_BUFFER, SCREEN_STEP_GET_PIXEL_LAYOUT};
   for (uint32_t step : steps) {
     screen_memory_reset();
     screen_memory.failing_steps = step;
@@ -173,7 +178,9 @@ TEST_F(Display, ActiveUpdateConvertsEveryRowAtTheSurfacePitchAndFlips) {
   }
   // Restore before the lock; unlocked before the flip; a yield after it.
   const auto &calls = screen_memory.calls;
-  auto at = [&](const char *call) { return std::find(calls.begin(), calls.end(), call) - calls.begin(); };
+  auto at = [&](const char *call) {
+    return std::find(calls.begin(), calls.end(), call) - calls.begin();
+  };
   EXPECT_LT(at("restore"), at("lock"));
   EXPECT_LT(at("unlock"), at("flip"));
   EXPECT_EQ(calls.back(), "sleep 0");

@@ -125,17 +125,13 @@ TEST(ScreenSdl, EventsArriveAsFocusKeysAndQuitAndAResetIsRestored) {
                         of_type(SDL_QUIT),
                         of_type(SDL_RENDER_TARGETS_RESET)};
   for (SDL_Event &e : pushed) ASSERT_EQ(SDL_PushEvent(&e), 1);
-  const int32_t expected[][2] = {{SCREEN_EVENT_FOCUS, 0},
-                                 {SCREEN_EVENT_FOCUS, 0},
-                                 {SCREEN_EVENT_FOCUS, 1},
-                                 {SCREEN_EVENT_FOCUS, 1},
-                                 {SCREEN_EVENT_OTHER, 0},
-                                 {SCREEN_EVENT_KEY_DOWN, SCREEN_KEY_ESCAPE},
-                                 {SCREEN_EVENT_KEY_DOWN, SDLK_a},
-                                 {SCREEN_EVENT_KEY_DOWN, SDLK_F1},
-                                 {SCREEN_EVENT_QUIT, 0},
-                                 {SCREEN_EVENT_QUIT, 0},
-                                 {SCREEN_EVENT_OTHER, 0}};
+  const int32_t expected[][2] = {
+      {SCREEN_EVENT_FOCUS, 0},         {SCREEN_EVENT_FOCUS, 0},
+      {SCREEN_EVENT_FOCUS, 1},         {SCREEN_EVENT_FOCUS, 1},
+      {SCREEN_EVENT_OTHER, 0},         {SCREEN_EVENT_KEY_DOWN, SCREEN_KEY_ESCAPE},
+      {SCREEN_EVENT_KEY_DOWN, SDLK_a}, {SCREEN_EVENT_KEY_DOWN, SDLK_F1},
+      {SCREEN_EVENT_QUIT, 0},          {SCREEN_EVENT_QUIT, 0},
+      {SCREEN_EVENT_OTHER, 0}};
   for (const auto &want : expected) {
     ASSERT_EQ(screen_next_event(window, &event), 1);
     EXPECT_EQ(event.kind, want[0]);

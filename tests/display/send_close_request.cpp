@@ -18,7 +18,8 @@ static Window find_named(Display *display, Window window, const char *name) {
   unsigned int count = 0;
   if (!XQueryTree(display, window, &root, &parent, &children, &count)) return 0;
   Window found = 0;
-  for (unsigned int i = 0; i < count && found == 0; ++i) found = find_named(display, children[i], name);
+  for (unsigned int i = 0; i < count && found == 0; ++i)
+    found = find_named(display, children[i], name);
   if (children != nullptr) XFree(children);
   return found;
 }

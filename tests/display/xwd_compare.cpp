@@ -25,12 +25,13 @@ int main(int argc, char **argv) {
     return 2;
   }
   std::ifstream file(argv[1], std::ios::binary);
-  std::vector<uint8_t> dump((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  std::vector<uint8_t> dump((std::istreambuf_iterator<char>(file)),
+                            std::istreambuf_iterator<char>());
   std::string converter_name = argv[2];
   int32_t scale = std::atoi(argv[3]), left = std::atoi(argv[4]), top = std::atoi(argv[5]);
-  row_converter_fn converter = converter_name == "copy_32" ? convert_copy_32
+  row_converter_fn converter = converter_name == "copy_32"  ? convert_copy_32
                                : converter_name == "rgb565" ? convert_16_rgb565
-                                                             : nullptr;
+                                                            : nullptr;
   if (converter == nullptr || scale < 1) return 2;
   uint32_t bytes_per_pixel = converter == convert_copy_32 ? 4 : 2;
 
@@ -56,7 +57,8 @@ int main(int argc, char **argv) {
     return 2;
   }
   auto screen_pixel = [&](uint32_t x, uint32_t y) {
-    const uint8_t *p = dump.data() + image + size_t(y) * bytes_per_line + size_t(x) * bytes_per_pixel;
+    const uint8_t *p =
+        dump.data() + image + size_t(y) * bytes_per_line + size_t(x) * bytes_per_pixel;
     uint32_t value = 0;
     for (uint32_t i = 0; i < bytes_per_pixel; ++i) {
       uint32_t byte = byte_order == 0 ? p[i] : p[bytes_per_pixel - 1 - i]; // 0: LSB first
@@ -82,12 +84,14 @@ int main(int argc, char **argv) {
       }
     }
     for (uint32_t x = 0; x < width; ++x) {
-      bool inside = inside_rows && int32_t(x) >= left && int32_t(x) < left + TEST_FRAME_WIDTH * scale;
+      bool inside =
+          inside_rows && int32_t(x) >= left && int32_t(x) < left + TEST_FRAME_WIDTH * scale;
       uint32_t expected = inside ? expected_row[size_t((int32_t(x) - left) / scale)] : 0;
       uint32_t seen = screen_pixel(x, y);
       if (bytes_per_pixel == 4) seen &= 0x00FFFFFF;
       if (seen != expected && differences++ < 5)
-        std::fprintf(stderr, "xwd_compare: (%u, %u) is %06X, expected %06X\n", x, y, seen, expected);
+        std::fprintf(stderr, "xwd_compare: (%u, %u) is %06X, expected %06X\n", x, y, seen,
+                     expected);
     }
   }
   if (differences > 0) {
