@@ -20,7 +20,7 @@ static int icon_colour(int32_t x, int32_t y, int32_t size) {
   // Work in a 64-unit space so both sizes share one shape (pixel centres).
   int32_t u = (2 * x + 1) * 32 / size;
   int32_t v = (2 * y + 1) * 32 / size;
-  if (u < 2 || v < 2 || u >= 62 || v >= 62) return 14; // outline
+  if (u <= 2 || v <= 2 || u >= 62 || v >= 62) return 14; // outline
   // Bars along the bottom.
   if (v >= 50 && v < 58 && u >= 6 && u < 58) return 8 + (u - 6) / 9;
   // The ring: centre (30, 26), radii 11 .. 19 units.
