@@ -6,7 +6,8 @@
 # or server_lost (Xvfb is killed: the probe ends with 1, silently). With
 # "sound" the probe also plays an audio device (SDL's dummy audio driver)
 # whose thread is busy while the process ends. With SCREEN "none" there is no display at all and the probe must
-# fail to open with status 1. Exit 77 (skipped) when Xvfb is not installed.
+# fail to open with status 1 (SCREEN "none" PROGRAM: that program instead of
+# the probe). Exit 77 (skipped) when Xvfb is not installed.
 set -uo pipefail
 
 bin=$1 screen=$2 converter=${3:-} scale=${4:-1} left=${5:-0} top=${6:-0} end=${7:-escape}
@@ -29,10 +30,11 @@ export TSAN_OPTIONS="suppressions=$(dirname "$0")/tsan.supp ${TSAN_OPTIONS:-}"
 
 # No display server: opening fails, the probe ends with 1 and says nothing.
 if [[ $screen == none ]]; then
-  env -u DISPLAY "$bin/display_probe" >"$work/out" 2>"$work/err"
+  program=${3:-$bin/display_probe}
+  (cd "$work" && env -u DISPLAY -u XDG_RUNTIME_DIR "$program" >"$work/out" 2>"$work/err")
   status=$?
-  [[ $status == 1 ]] || fail "without a display the probe ended with $status, expected 1"
-  [[ ! -s $work/out && ! -s $work/err ]] || fail "the probe printed: $(cat "$work/out" "$work/err")"
+  [[ $status == 1 ]] || fail "without a display $program ended with $status, expected 1"
+  [[ ! -s $work/out && ! -s $work/err ]] || fail "$program printed: $(cat "$work/out" "$work/err")"
   exit 0
 fi
 
