@@ -84,8 +84,12 @@ int display_update(const uint32_t *frame) {
   screen_event event;
   while (screen_next_event(display_window, &event)) display_window_proc(display_window, &event);
 
+  // In the background nothing is shown, so there is no reason to compose
+  // hundreds of frames a second: wait for the next event (focus coming back,
+  // Escape, a close request), at most DISPLAY_INACTIVE_WAIT_MS. The music
+  // plays on by itself meanwhile.
   if (!display_active) {
-    screen_sleep(1);
+    screen_wait_event(display_window, DISPLAY_INACTIVE_WAIT_MS);
     return 1;
   }
 

@@ -29,6 +29,10 @@ void convert_16_bgr565(const uint32_t *source, uint8_t *destination, uint32_t co
 void convert_16_rgb555(const uint32_t *source, uint8_t *destination, uint32_t count);
 void convert_16_bgr555(const uint32_t *source, uint8_t *destination, uint32_t count);
 
+// How long an update waits for an event while the program is in the
+// background, instead of showing the frame.
+constexpr uint32_t DISPLAY_INACTIVE_WAIT_MS = 50;
+
 // 1 on success, 0 on failure (what was acquired stays for display_close).
 int display_open(const char *title, int32_t width, int32_t height);
 // 1 if the frame was handled (shown, or dropped while inactive), 0 if the

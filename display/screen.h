@@ -94,6 +94,9 @@ int screen_next_event(screen_window *window, screen_event *event);
 
 // Gives up the processor for `milliseconds` (0: the rest of the time slice).
 void screen_sleep(uint32_t milliseconds);
+// Sleeps until an event for the window is queued or `milliseconds` pass;
+// the event stays queued for screen_next_event.
+void screen_wait_event(screen_window *window, uint32_t milliseconds);
 // Keeps the screen saver from starting while the program runs / lets it
 // start again. Neither changes the user's stored setting.
 void screen_suspend_screen_saver();

@@ -206,6 +206,11 @@ void screen_sleep(uint32_t milliseconds) {
   screen_memory.sleeps.push_back(milliseconds);
 }
 
+void screen_wait_event(screen_window *, uint32_t milliseconds) {
+  record("wait_event " + std::to_string(milliseconds));
+  screen_memory.event_waits.push_back(milliseconds);
+}
+
 void screen_suspend_screen_saver() {
   record("suspend_screen_saver");
   screen_memory.screen_saver_suspended = 1;

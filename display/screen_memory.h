@@ -54,7 +54,8 @@ struct screen_memory_state {
   int32_t exclusive, cursor_hidden, screen_saver_suspended;
   int32_t locked; // 1 between lock and unlock
   int32_t locks, flips, restores;
-  std::vector<uint32_t> sleeps; // milliseconds of every screen_sleep
+  std::vector<uint32_t> sleeps;      // milliseconds of every screen_sleep
+  std::vector<uint32_t> event_waits; // milliseconds of every screen_wait_event
   int32_t pitch;                // bytes between rows of the back buffer
   std::vector<uint8_t> back_buffer;
   std::vector<std::vector<uint8_t>> flipped; // the back buffer at each flip

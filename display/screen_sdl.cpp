@@ -378,6 +378,10 @@ void screen_sleep(uint32_t milliseconds) {
     SDL_Delay(milliseconds);
 }
 
+void screen_wait_event(screen_window *, uint32_t milliseconds) {
+  SDL_WaitEventTimeout(nullptr, int(milliseconds));
+}
+
 void screen_suspend_screen_saver() {
   if (sdl_library.video_started) SDL_DisableScreenSaver();
 }

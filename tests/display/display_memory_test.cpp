@@ -191,23 +191,25 @@ TEST_F(Display, FocusDecidesWhetherFramesAreShown) {
   ASSERT_EQ(display_open("QUARVELIN", WIDTH, HEIGHT), 1);
   std::vector<uint32_t> frame = test_frame();
 
-  // Not yet activated: sleeps 1 ms, nothing locked or flipped.
+  // Not yet activated: waits for an event, nothing locked or flipped.
   EXPECT_EQ(display_update(frame.data()), 1);
   EXPECT_EQ(screen_memory.locks, 0);
   EXPECT_EQ(screen_memory.flips, 0);
-  EXPECT_EQ(screen_memory.sleeps, std::vector<uint32_t>{1});
+  EXPECT_TRUE(screen_memory.sleeps.empty());
+  EXPECT_EQ(screen_memory.event_waits, std::vector<uint32_t>{DISPLAY_INACTIVE_WAIT_MS});
 
   activate();
   EXPECT_EQ(display_update(frame.data()), 1);
   EXPECT_EQ(screen_memory.flips, 1);
 
   screen_memory.events.push_back({SCREEN_EVENT_FOCUS, 0});
-  screen_memory.sleeps.clear();
+  screen_memory.event_waits.clear();
   EXPECT_EQ(display_update(frame.data()), 1);
   EXPECT_EQ(display_update(frame.data()), 1);
   EXPECT_EQ(screen_memory.flips, 1);
   EXPECT_EQ(screen_memory.locks, 1);
-  EXPECT_EQ(screen_memory.sleeps, (std::vector<uint32_t>{1, 1}));
+  EXPECT_EQ(screen_memory.event_waits,
+            (std::vector<uint32_t>{DISPLAY_INACTIVE_WAIT_MS, DISPLAY_INACTIVE_WAIT_MS}));
 
   // Events queue up and are all handled in one update, in order.
   screen_memory.events.push_back({SCREEN_EVENT_FOCUS, 1});
