@@ -2,16 +2,18 @@
 //
 // The device's callback, on SDL's audio thread, renders the song tick by tick
 // just as the device asks for sound, so nothing is mixed further ahead than
-// the rest of one tick. The notes a tick triggers are collected while its
-// samples are copied into the device's buffer and their handlers are called
-// once that buffer is handed over: a handler runs at most one device buffer
-// before its note is heard (512 frames, 16 ms at 32000 Hz), never after.
+// the rest of one tick. SDL's output is double-buffered: when the callback
+// runs for buffer k, buffer k - 1 starts playing. So the clock then counts
+// the frames before buffer k - 1 as played out, and the notes whose ticks
+// start in buffer k - 1 have their handlers called then: each handler runs
+// as its buffer starts playing, at most one buffer (512 frames, 16 ms at
+// 32000 Hz) before its note's first frame is heard.
 //
 // Shared with the frame loop: the playing song (under SDL's device lock,
-// which SDL also holds around the callback), each song's count of frames the
-// device has taken (one relaxed atomic: a counter with nothing published
-// alongside it) and the instrument callbacks (release on install, acquire on
-// use, so whatever the installer set up before installing is visible to the
+// which SDL also holds around the callback), each song's count of frames
+// played out (one relaxed atomic: a counter with nothing published alongside
+// it) and the instrument callbacks (release on install, acquire on use, so
+// whatever the installer set up before installing is visible to the
 // handler).
 #include "music/sound.h"
 #include "music/sound_xmp_song.h"
@@ -35,7 +37,10 @@ int32_t sound_mixing_rate;
 int32_t sound_channels = XMP_MAX_CHANNELS;
 // Audio thread only, or under the device lock.
 sound_song *sound_playing;
-sound_cue sound_due_cues[SOUND_CUE_CAPACITY];
+int64_t sound_handed;          // frames handed to the device
+int64_t sound_previous_buffer; // first frame of the buffer handed last
+sound_cue sound_due_cues[SOUND_CUE_CAPACITY]; // notes of the buffer handed last
+int32_t sound_due_count;
 
 void sound_call_handlers(sound_song *song, int32_t count) {
   for (int32_t i = 0; i < count; ++i) {
@@ -53,16 +58,22 @@ void sound_fill(void *, Uint8 *stream, int length) {
     std::memset(stream, 0, size_t(length));
     return;
   }
+  // The buffer handed last starts playing now.
+  song->played.store(sound_previous_buffer, std::memory_order_relaxed);
+  sound_call_handlers(song, sound_due_count);
+  sound_due_count = 0;
+
   int32_t filled = 0;
-  int32_t due = 0;
   while (filled < frames) {
     if (song->tick_offset == song->tick_frames) {
-      if (due + XMP_MAX_CHANNELS > SOUND_CUE_CAPACITY) {
-        sound_call_handlers(song, due);
-        due = 0;
+      if (sound_due_count + XMP_MAX_CHANNELS > SOUND_CUE_CAPACITY) {
+        // Not reached with the layer's buffer size; early rather than lost.
+        sound_call_handlers(song, sound_due_count);
+        sound_due_count = 0;
       }
       int32_t loop_count = 0;
-      if (!sound_xmp_next_tick(song, sound_due_cues + due, &due, &loop_count)) {
+      if (!sound_xmp_next_tick(song, sound_due_cues + sound_due_count, &sound_due_count,
+                               &loop_count)) {
         // The player has stopped: silence, and the clock still runs.
         std::memset(out + 2 * filled, 0, size_t(frames - filled) * 4);
         break;
@@ -74,9 +85,8 @@ void sound_fill(void *, Uint8 *stream, int length) {
     song->tick_offset += count;
     filled += count;
   }
-  song->played.store(song->played.load(std::memory_order_relaxed) + frames,
-                     std::memory_order_relaxed);
-  sound_call_handlers(song, due);
+  sound_previous_buffer = sound_handed;
+  sound_handed += frames;
 }
 
 // The whole of a regular file, refusing anything else (a directory, a pipe
@@ -156,7 +166,12 @@ int sound_play_song(sound_song *song) {
   SDL_LockAudioDevice(sound_device);
   sound_playing = nullptr;
   int started = sound_xmp_start(song, sound_mixing_rate);
-  if (started) sound_playing = song;
+  if (started) {
+    sound_playing = song;
+    sound_handed = 0;
+    sound_previous_buffer = 0;
+    sound_due_count = 0;
+  }
   SDL_UnlockAudioDevice(sound_device);
   if (started) SDL_PauseAudioDevice(sound_device, 0);
   return started;
