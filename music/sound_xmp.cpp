@@ -20,6 +20,7 @@
 
 #include <SDL.h>
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -89,6 +90,22 @@ void sound_fill(void *, Uint8 *stream, int length) {
   sound_handed += frames;
 }
 
+// libasound, which SDL loads for ALSA output, reports its errors (no sound
+// card, for one) on stderr unless given a handler; the show prints nothing.
+// The library stays loaded, so SDL's later load gets this same instance.
+void sound_alsa_quiet(const char *, int, const char *, int, const char *, ...) {}
+
+void sound_quiet_alsa() {
+  static void *alsa;
+  if (alsa != nullptr) return;
+  alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
+  if (alsa == nullptr) return;
+  using error_handler = void (*)(const char *, int, const char *, int, const char *, ...);
+  using set_error_handler = int (*)(error_handler);
+  void *set = dlsym(alsa, "snd_lib_error_set_handler");
+  if (set != nullptr) reinterpret_cast<set_error_handler>(set)(sound_alsa_quiet);
+}
+
 // The whole of a regular file, refusing anything else (a directory, a pipe
 // that would block) and anything empty or too large. malloc'd, or nullptr.
 uint8_t *read_song_file(const char *path, int64_t *size) {
@@ -131,6 +148,7 @@ int sound_init(int32_t mixing_rate, int32_t channels, uint32_t flags) {
   if (mixing_rate < XMP_MIN_SRATE || mixing_rate > XMP_MAX_SRATE) return 0;
   if (channels < 1 || channels > XMP_MAX_CHANNELS || flags != 0) return 0;
   if (sound_device != 0) sound_close();
+  sound_quiet_alsa();
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return 0;
   SDL_AudioSpec wanted;
   SDL_zero(wanted);

@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <cstdlib>
 #include <random>
 
 namespace {
@@ -132,6 +133,21 @@ TEST(Refusal, OutputRefusesRatesChannelsAndFlagsItCannotHonour) {
   EXPECT_EQ(sound_init(TEST_RATE, 65, 0), 0);
   EXPECT_EQ(sound_init(TEST_RATE, 64, 1), 0);
   EXPECT_EQ(sound_play_song(nullptr), 0);
+}
+
+TEST(Refusal, OutputOnRealAudioDriversPrintsNothing) {
+  // Without a sound card ALSA's library reports errors on stderr unless told
+  // otherwise; whether the device opens or not, nothing may be printed.
+  for (const char *driver : {"alsa", "pulseaudio", "nonexistent"}) {
+    setenv("SDL_AUDIODRIVER", driver, 1);
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    sound_init(TEST_RATE, 64, 0);
+    sound_close();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << driver;
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << driver;
+  }
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
 }
 
 } // namespace

@@ -56,7 +56,7 @@ std::string write_temp_file(const std::string &name, const std::vector<uint8_t> 
   std::string path = (folder / name).string();
   FILE *file = std::fopen(path.c_str(), "wb");
   if (file) {
-    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file);
     std::fclose(file);
   }
   return path;
