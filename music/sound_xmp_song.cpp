@@ -80,6 +80,16 @@ void read_row_triggers(sound_song *song, const xmp_frame_info &info, sound_cue *
   }
 }
 
+// A module can be complete and still give the player nothing to play (its
+// order list naming only missing patterns, for one): refused like a bad file
+// rather than left to play silence with no cues.
+bool plays_first_tick(xmp_context context) {
+  if (xmp_start_player(context, XMP_MIN_SRATE, 0) != 0) return false;
+  const bool played = xmp_play_frame(context) == 0;
+  xmp_end_player(context);
+  return played;
+}
+
 } // namespace
 
 int sound_xmp_check_module(const uint8_t *data, int64_t size) {
@@ -144,7 +154,8 @@ sound_song *sound_xmp_load(const uint8_t *data, int64_t size, int32_t max_channe
   xmp_module_info info;
   xmp_get_module_info(context, &info);
   sound_song *song = nullptr;
-  if (info.mod != nullptr && info.mod->chn >= 1 && info.mod->chn <= max_channels)
+  if (info.mod != nullptr && info.mod->chn >= 1 && info.mod->chn <= max_channels &&
+      plays_first_tick(context))
     song = new (std::nothrow) sound_song{};
   if (song == nullptr) {
     xmp_release_module(context);

@@ -83,6 +83,10 @@ TEST(Refusal, MissingEmptyTruncatedRandomAndOtherFormatsAreRefusedSilently) {
   std::memcpy(wav.data(), "RIFF", 4);
   std::memcpy(wav.data() + 8, "WAVEfmt ", 8);
   EXPECT_EQ(sound_load_song(write_temp_file("song.wav", wav).c_str()), nullptr);
+  // Complete, but its only order names a pattern it does not have.
+  xm_module nothing_to_play = test_song(1, 4);
+  nothing_to_play.orders = {5};
+  EXPECT_TRUE(render_refused(xm_write(nothing_to_play)));
   // An older revision of the format, laid out differently.
   std::vector<uint8_t> old_revision = good;
   old_revision[58] = 0x03;
