@@ -88,14 +88,4 @@ TEST(MusicStart, RefusedInitialisationOrLoadFailsAndGoesNoFurther) {
                                                           SOUND_MEMORY_LOAD}));
 }
 
-TEST(MusicStart, TimeIsTheLayersSongTime) {
-  sound_memory_reset();
-  sound_song *song = nullptr;
-  ASSERT_EQ(music_start(&song), 1);
-  sound_memory_set_time(123456);
-  EXPECT_EQ(music_time_ms(song), 123456);
-  EXPECT_EQ(calls().back().kind, SOUND_MEMORY_TIME);
-  EXPECT_EQ(calls().back().song, song);
-}
-
 } // namespace
