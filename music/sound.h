@@ -6,8 +6,9 @@
 //
 // The layer plays extended modules (.xm). A song is played by the layer on
 // its own thread from its start, looping at its end. An instrument callback
-// is called each time the song triggers a note of that instrument, when that
-// note reaches the output device, on the layer's thread.
+// is called each time the song triggers a note of that instrument, on the
+// layer's thread, as the output buffer holding the note's first frame starts
+// playing (at most one buffer, 16 ms, before the note is heard).
 //
 // Which notes trigger (instruments numbered from 1, as trackers do): a cell
 // with a note 1..96 triggers its instrument, or the channel's current one when
@@ -50,9 +51,10 @@ int sound_play_song(sound_song *song);
 // May be called while the song plays. 1/0.
 int sound_set_instrument_callback(sound_song *song, sound_instrument_callback callback,
                                   int32_t instrument);
-// Milliseconds of the song the output device has taken since play began;
-// never goes backwards and keeps counting across the song's loop (it wraps
-// after 24 days).
+// Milliseconds of the song played out since play began (up to the buffer now
+// starting to play; what is mixed ahead does not count); never goes
+// backwards and keeps counting across the song's loop (it wraps after 24
+// days).
 int32_t sound_song_time(sound_song *song);
 
 // Not used by the program, which keeps its song and output for the whole
