@@ -148,7 +148,9 @@ TEST(Refusal, OutputOnRealAudioDriversPrintsNothing) {
     testing::internal::CaptureStderr();
     const int opened = sound_init(TEST_RATE, 64, 0);
     sound_close();
-    if (std::string(driver) == "nonexistent") EXPECT_EQ(opened, 0);
+    if (std::string(driver) == "nonexistent") {
+      EXPECT_EQ(opened, 0);
+    }
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << driver;
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << driver;
   }
