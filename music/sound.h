@@ -2,11 +2,26 @@
 //
 // Implementations, chosen at link time:
 //   sound_xmp.cpp     libxmp playing through SDL2 audio (the program's)
-//   sound_memory.cpp  in memory, driven by tests
+//   sound_memory.cpp  in memory, driven by tests (sound_memory.h)
 //
-// A song is played by the layer on its own thread. An instrument callback is
-// called each time the song triggers a note of that instrument, when that
-// note becomes audible, possibly on the layer's thread.
+// The layer plays extended modules (.xm). A song is played by the layer on
+// its own thread from its start, looping at its end. An instrument callback
+// is called each time the song triggers a note of that instrument, on the
+// layer's thread, as the output buffer holding the note's first frame starts
+// playing (at most one buffer, 16 ms, before the note is heard).
+//
+// Which notes trigger (instruments numbered from 1, as trackers do): a cell
+// with a note 1..96 triggers its instrument, or the channel's current one when
+// the cell names none. A key-off, a K00 in the same cell, an instrument
+// without a note, and a note with tone portamento (3xx, 5xx, volume column
+// Mx) trigger nothing; neither does an instrument above the song's count. A
+// note delay EDx triggers at tick x of its row, and not at all when x is not
+// below the row's speed. A pattern delay EEx does not repeat the row's
+// triggers; rows played again by E6x, Bxx or Dxx trigger again.
+//
+// Offline rendering (sound_render) runs the same player and cue rules on a
+// module held in memory, with no device; tests and tools use it. Only the
+// libxmp layer offers it.
 #pragma once
 
 #include <cstdint>
@@ -15,16 +30,57 @@ struct sound_song; // opaque module handle
 
 typedef void (*sound_instrument_callback)(sound_song *song, int32_t parameter);
 
-// The player's version as a float (4.5 for 4.5.0).
+// The oldest player version the layer is written for (libxmp 4.5: its frame
+// numbering during pattern delays and its reading of the XM volume column are
+// what the cue rules were checked against).
+constexpr float SOUND_MINIMUM_VERSION = 4.5f;
+
+// The player's version as a float (4.5 for libxmp 4.5.0).
 float sound_version();
-// Opens the output: mixing rate in Hz, software channels, flags (0). 1/0.
+// Opens the output: mixing rate in Hz, software channels (1..64), flags (0).
+// Stereo 16-bit output. 1/0.
 int sound_init(int32_t mixing_rate, int32_t channels, uint32_t flags);
-// Loads a module file; nullptr when the player refuses it.
+// Loads an extended module file; nullptr when the file is missing, is not a
+// complete extended module, needs more channels than sound_init opened, or
+// the player refuses it.
 sound_song *sound_load_song(const char *path);
-// Starts playback from the beginning; the song loops by itself. 1/0.
+// Starts playback from the beginning; the song loops by itself. Needs
+// sound_init. 1/0.
 int sound_play_song(sound_song *song);
-// Installs `callback` for notes of `instrument` (numbered from 1). 1/0.
+// Installs `callback` for notes of `instrument` (1..255); nullptr removes it.
+// May be called while the song plays. 1/0.
 int sound_set_instrument_callback(sound_song *song, sound_instrument_callback callback,
                                   int32_t instrument);
-// Milliseconds of the song played out so far; never goes backwards.
+// Milliseconds of the song played out since play began (up to the buffer now
+// starting to play; what is mixed ahead does not count); never goes
+// backwards and keeps counting across the song's loop (it wraps after 24
+// days).
 int32_t sound_song_time(sound_song *song);
+
+// Not used by the program, which keeps its song and output for the whole
+// run: stops and releases a song, and closes the output.
+void sound_free_song(sound_song *song);
+void sound_close();
+
+// One triggered note, as reported by the offline rendering.
+struct sound_cue {
+  int64_t sample;     // stereo sample frame at which the note's tick starts
+  int32_t instrument; // numbered from 1
+  int32_t order;      // order list position
+  int32_t pattern;
+  int32_t row;
+  int32_t tick; // tick of the row (0 unless note-delayed)
+  int32_t channel;
+};
+
+// Renders the module in `data` (`size` bytes) at `mixing_rate` Hz without any
+// device. `length` stereo sample frames, or when `length` <= 0 exactly one
+// pass of the song, up to where it loops (at most one hour). `samples`, when
+// not null, receives the interleaved 16-bit stereo output and must hold
+// 2 * length values (pass null with a whole pass). The first `cue_capacity` cues go to `cues`, in the
+// order they play; `*cue_count` receives how many there were in all.
+// Returns the sample frames rendered, or -1 when the module is refused as by
+// sound_load_song.
+int64_t sound_render(const void *data, int64_t size, int32_t mixing_rate, int64_t length,
+                     int16_t *samples, sound_cue *cues, int32_t cue_capacity,
+                     int32_t *cue_count);

@@ -1,0 +1,227 @@
+// The sound layer on libxmp, played through SDL2 audio.
+//
+// The device's callback, on SDL's audio thread, renders the song tick by tick
+// just as the device asks for sound, so nothing is mixed further ahead than
+// the rest of one tick. SDL's output is double-buffered: when the callback
+// runs for buffer k, buffer k - 1 starts playing. So the clock then counts
+// the frames before buffer k - 1 as played out, and the notes whose ticks
+// start in buffer k - 1 have their handlers called then: each handler runs
+// as its buffer starts playing, at most one buffer (512 frames, 16 ms at
+// 32000 Hz) before its note's first frame is heard.
+//
+// Shared with the frame loop: the playing song (under SDL's device lock,
+// which SDL also holds around the callback), each song's count of frames
+// played out (one relaxed atomic: a counter with nothing published alongside
+// it) and the instrument callbacks (release on install, acquire on use, so
+// whatever the installer set up before installing is visible to the
+// handler).
+#include "music/sound.h"
+#include "music/sound_xmp_song.h"
+
+#include <SDL.h>
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr uint16_t SOUND_DEVICE_BUFFER_FRAMES = 512;
+constexpr int32_t SOUND_CUE_CAPACITY = 1024;
+
+SDL_AudioDeviceID sound_device;
+int32_t sound_mixing_rate;
+int32_t sound_channels = XMP_MAX_CHANNELS;
+// Audio thread only, or under the device lock.
+sound_song *sound_playing;
+int64_t sound_handed;          // frames handed to the device
+int64_t sound_previous_buffer; // first frame of the buffer handed last
+sound_cue sound_due_cues[SOUND_CUE_CAPACITY]; // notes of the buffer handed last
+int32_t sound_due_count;
+
+void sound_call_handlers(sound_song *song, int32_t count) {
+  for (int32_t i = 0; i < count; ++i) {
+    sound_instrument_callback callback =
+        song->callbacks[sound_due_cues[i].instrument].load(std::memory_order_acquire);
+    if (callback != nullptr) callback(song, 0);
+  }
+}
+
+void sound_fill(void *, Uint8 *stream, int length) {
+  int16_t *out = reinterpret_cast<int16_t *>(stream);
+  const int32_t frames = length / 4;
+  sound_song *song = sound_playing;
+  if (song == nullptr) {
+    std::memset(stream, 0, size_t(length));
+    return;
+  }
+  // The buffer handed last starts playing now.
+  song->played.store(sound_previous_buffer, std::memory_order_relaxed);
+  sound_call_handlers(song, sound_due_count);
+  sound_due_count = 0;
+
+  int32_t filled = 0;
+  while (filled < frames) {
+    if (song->tick_offset == song->tick_frames) {
+      if (sound_due_count + XMP_MAX_CHANNELS > SOUND_CUE_CAPACITY) {
+        // Not reached with the layer's buffer size; early rather than lost.
+        sound_call_handlers(song, sound_due_count);
+        sound_due_count = 0;
+      }
+      int32_t loop_count = 0;
+      if (!sound_xmp_next_tick(song, sound_due_cues + sound_due_count, &sound_due_count,
+                               &loop_count)) {
+        // The player has stopped: silence, and the clock still runs.
+        std::memset(out + 2 * filled, 0, size_t(frames - filled) * 4);
+        break;
+      }
+    }
+    int32_t count = song->tick_frames - song->tick_offset;
+    if (count > frames - filled) count = frames - filled;
+    std::memcpy(out + 2 * filled, song->tick_samples + 2 * song->tick_offset, size_t(count) * 4);
+    song->tick_offset += count;
+    filled += count;
+  }
+  sound_previous_buffer = sound_handed;
+  sound_handed += frames;
+}
+
+// libasound, which SDL loads for ALSA output, reports its errors (no sound
+// card, for one) on stderr unless given a handler; the show prints nothing.
+// The library stays loaded, so SDL's later load gets this same instance.
+void sound_alsa_quiet(const char *, int, const char *, int, const char *, ...) {}
+
+void sound_quiet_alsa() {
+  static void *alsa;
+  if (alsa != nullptr) return;
+  alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
+  if (alsa == nullptr) return;
+  using error_handler = void (*)(const char *, int, const char *, int, const char *, ...);
+  using set_error_handler = int (*)(error_handler);
+  void *set = dlsym(alsa, "snd_lib_error_set_handler");
+  if (set != nullptr) reinterpret_cast<set_error_handler>(set)(sound_alsa_quiet);
+}
+
+// The whole of a regular file, refusing anything else (a directory, a pipe
+// that would block) and anything empty or too large. malloc'd, or nullptr.
+uint8_t *read_song_file(const char *path, int64_t *size) {
+  int file = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (file < 0) return nullptr;
+  struct stat status;
+  uint8_t *data = nullptr;
+  if (fstat(file, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0 &&
+      status.st_size <= SOUND_MAX_FILE_BYTES) {
+    data = static_cast<uint8_t *>(std::malloc(size_t(status.st_size)));
+    int64_t got = 0;
+    while (data != nullptr && got < status.st_size) {
+      ssize_t n = read(file, data + got, size_t(status.st_size - got));
+      if (n <= 0) break;
+      got += n;
+    }
+    if (data != nullptr && got != status.st_size) {
+      std::free(data);
+      data = nullptr;
+    }
+    *size = got;
+  }
+  close(file);
+  return data;
+}
+
+} // namespace
+
+float sound_version() {
+  // 4.5.0 -> 4.5; later releases add thousandths, so newer is always larger.
+  const unsigned major = (xmp_vercode >> 16) & 0xFF;
+  unsigned minor = (xmp_vercode >> 8) & 0xFF;
+  unsigned release = xmp_vercode & 0xFF;
+  if (minor > 9) minor = 9;
+  if (release > 99) release = 99;
+  return float(major + minor / 10.0 + release / 1000.0);
+}
+
+int sound_init(int32_t mixing_rate, int32_t channels, uint32_t flags) {
+  if (mixing_rate < XMP_MIN_SRATE || mixing_rate > XMP_MAX_SRATE) return 0;
+  if (channels < 1 || channels > XMP_MAX_CHANNELS || flags != 0) return 0;
+  if (sound_device != 0) sound_close();
+  sound_quiet_alsa();
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return 0;
+  SDL_AudioSpec wanted;
+  SDL_zero(wanted);
+  wanted.freq = mixing_rate;
+  wanted.format = AUDIO_S16SYS;
+  wanted.channels = 2;
+  wanted.samples = SOUND_DEVICE_BUFFER_FRAMES;
+  wanted.callback = sound_fill;
+  SDL_AudioSpec obtained;
+  // No changes allowed: SDL converts to whatever the hardware wants.
+  sound_device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+  if (sound_device == 0) {
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return 0;
+  }
+  sound_mixing_rate = mixing_rate;
+  sound_channels = channels;
+  return 1;
+}
+
+sound_song *sound_load_song(const char *path) {
+  if (path == nullptr) return nullptr;
+  int64_t size = 0;
+  uint8_t *data = read_song_file(path, &size);
+  if (data == nullptr) return nullptr;
+  sound_song *song = sound_xmp_load(data, size, sound_channels);
+  std::free(data);
+  return song;
+}
+
+int sound_play_song(sound_song *song) {
+  if (song == nullptr || sound_device == 0) return 0;
+  SDL_LockAudioDevice(sound_device);
+  sound_playing = nullptr;
+  int started = sound_xmp_start(song, sound_mixing_rate);
+  if (started) {
+    sound_playing = song;
+    sound_handed = 0;
+    sound_previous_buffer = 0;
+    sound_due_count = 0;
+  }
+  SDL_UnlockAudioDevice(sound_device);
+  if (started) SDL_PauseAudioDevice(sound_device, 0);
+  return started;
+}
+
+int sound_set_instrument_callback(sound_song *song, sound_instrument_callback callback,
+                                  int32_t instrument) {
+  if (song == nullptr || instrument < 1 || instrument >= SOUND_INSTRUMENT_SLOTS) return 0;
+  song->callbacks[instrument].store(callback, std::memory_order_release);
+  return 1;
+}
+
+int32_t sound_song_time(sound_song *song) {
+  if (song == nullptr || song->mixing_rate == 0) return 0;
+  const int64_t frames = song->played.load(std::memory_order_relaxed);
+  return int32_t(frames * 1000 / song->mixing_rate);
+}
+
+void sound_free_song(sound_song *song) {
+  if (song == nullptr) return;
+  if (sound_device != 0) {
+    SDL_LockAudioDevice(sound_device);
+    if (sound_playing == song) sound_playing = nullptr;
+    SDL_UnlockAudioDevice(sound_device);
+  }
+  sound_xmp_free(song);
+}
+
+void sound_close() {
+  if (sound_device == 0) return;
+  SDL_CloseAudioDevice(sound_device); // waits for the audio thread to end
+  sound_device = 0;
+  sound_playing = nullptr;
+  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}

@@ -1,0 +1,218 @@
+// The libxmp layer's song: an extended module checked for completeness,
+// loaded into a libxmp context and rendered tick by tick, with the notes each
+// tick triggers found from the player's own position and the row's events.
+// Following the player's reported order, row and tick (rather than walking
+// the patterns ourselves) makes jumps, breaks, loops and delays exactly the
+// ones that are heard.
+#include "music/sound_xmp_song.h"
+
+#include <cstring>
+#include <new>
+
+namespace {
+
+// Effect numbers as the player keeps them for extended modules.
+constexpr uint8_t EFFECT_TONE_PORTAMENTO = 0x03;
+constexpr uint8_t EFFECT_TONE_PORTAMENTO_VOLUME_SLIDE = 0x05;
+constexpr uint8_t EFFECT_EXTENDED = 0x0E;
+constexpr uint8_t EXTENDED_NOTE_DELAY = 0x0D;
+constexpr uint8_t EFFECT_KEY_OFF = 0x14;
+// The player numbers notes one octave above the file: C-0 (file note 1) is 13.
+constexpr uint8_t PLAYER_FIRST_NOTE = 1 + 12;
+constexpr uint8_t PLAYER_LAST_NOTE = 96 + 12;
+
+constexpr int64_t XM_FIXED_HEADER_BYTES = 60;
+constexpr int64_t XM_SONG_HEADER_BYTES = 20 + 256; // counts, flags, speeds and the order table
+constexpr int64_t XM_PATTERN_HEADER_BYTES = 9;
+constexpr int64_t XM_INSTRUMENT_HEADER_BYTES = 29; // up to the sample count
+constexpr int64_t XM_SAMPLE_HEADER_BYTES = 40;
+constexpr uint16_t XM_VERSION = 0x0104;
+
+uint32_t read_u16(const uint8_t *at) { return uint32_t(at[0]) | uint32_t(at[1]) << 8; }
+uint32_t read_u32(const uint8_t *at) { return read_u16(at) | read_u16(at + 2) << 16; }
+
+bool is_tone_portamento(uint8_t effect) {
+  return effect == EFFECT_TONE_PORTAMENTO || effect == EFFECT_TONE_PORTAMENTO_VOLUME_SLIDE;
+}
+
+void add_cue(sound_song *song, const xmp_frame_info &info, int32_t channel, int32_t instrument,
+             sound_cue *cues, int32_t *cue_count) {
+  cues[*cue_count] = {song->rendered, instrument, info.pos, info.pattern,
+                      info.row,       info.frame, channel};
+  ++*cue_count;
+}
+
+// The notes the row triggers, read when its first tick plays: immediately, or
+// held for their delay tick.
+void read_row_triggers(sound_song *song, const xmp_frame_info &info, sound_cue *cues,
+                       int32_t *cue_count) {
+  const xmp_module *module = song->module;
+  for (int32_t channel = 0; channel < XMP_MAX_CHANNELS; ++channel)
+    song->delayed_tick[channel] = -1;
+  if (info.pattern < 0 || info.pattern >= module->pat) return;
+  const xmp_pattern *pattern = module->xxp[info.pattern];
+  for (int32_t channel = 0; channel < module->chn; ++channel) {
+    const xmp_track *track = module->xxt[pattern->index[channel]];
+    if (info.row < 0 || info.row >= track->rows) continue;
+    const xmp_event &event = track->event[info.row];
+
+    int32_t delay = 0;
+    if (event.fxt == EFFECT_EXTENDED && event.fxp >> 4 == EXTENDED_NOTE_DELAY)
+      delay = event.fxp & 0x0F;
+    // A delay the row does not reach drops the whole cell, instrument included.
+    if (delay >= info.speed) continue;
+    if (event.ins != 0) song->channel_instrument[channel] = event.ins;
+
+    if (event.note < PLAYER_FIRST_NOTE || event.note > PLAYER_LAST_NOTE) continue;
+    if (is_tone_portamento(event.fxt) || is_tone_portamento(event.f2t)) continue;
+    if ((event.fxt == EFFECT_KEY_OFF && event.fxp == 0) ||
+        (event.f2t == EFFECT_KEY_OFF && event.f2p == 0))
+      continue;
+    const int32_t instrument = song->channel_instrument[channel];
+    if (instrument < 1 || instrument > module->ins) continue;
+
+    if (delay == 0) {
+      add_cue(song, info, channel, instrument, cues, cue_count);
+    } else {
+      song->delayed_instrument[channel] = instrument;
+      song->delayed_tick[channel] = delay;
+    }
+  }
+}
+
+// A module can be complete and still give the player nothing to play (its
+// order list naming only missing patterns, for one): refused like a bad file
+// rather than left to play silence with no cues.
+bool plays_first_tick(xmp_context context) {
+  if (xmp_start_player(context, XMP_MIN_SRATE, 0) != 0) return false;
+  const bool played = xmp_play_frame(context) == 0;
+  xmp_end_player(context);
+  return played;
+}
+
+} // namespace
+
+int sound_xmp_check_module(const uint8_t *data, int64_t size) {
+  static const char ID[] = "Extended Module: ";
+  if (data == nullptr || size < XM_FIXED_HEADER_BYTES + 4) return 0;
+  if (std::memcmp(data, ID, sizeof ID - 1) != 0) return 0;
+  if (read_u16(data + 58) != XM_VERSION) return 0;
+  const int64_t header_bytes = read_u32(data + 60);
+  if (header_bytes < XM_SONG_HEADER_BYTES || XM_FIXED_HEADER_BYTES + header_bytes > size) return 0;
+  const uint8_t *song_header = data + XM_FIXED_HEADER_BYTES;
+  const uint32_t length = read_u16(song_header + 4);
+  const uint32_t channels = read_u16(song_header + 8);
+  const uint32_t patterns = read_u16(song_header + 10);
+  const uint32_t instruments = read_u16(song_header + 12);
+  if (length == 0 || length > 256 || channels == 0 || channels > XMP_MAX_CHANNELS ||
+      patterns > 256 || instruments > 128)
+    return 0;
+
+  int64_t at = XM_FIXED_HEADER_BYTES + header_bytes;
+  for (uint32_t i = 0; i < patterns; ++i) {
+    if (at + XM_PATTERN_HEADER_BYTES > size) return 0;
+    const int64_t pattern_header = read_u32(data + at);
+    if (pattern_header < XM_PATTERN_HEADER_BYTES) return 0;
+    at += pattern_header + read_u16(data + at + 7);
+    if (at > size) return 0;
+  }
+  for (uint32_t i = 0; i < instruments; ++i) {
+    if (at + XM_INSTRUMENT_HEADER_BYTES > size) return 0;
+    const int64_t instrument_header = read_u32(data + at);
+    const uint32_t samples = read_u16(data + at + 27);
+    if (instrument_header < XM_INSTRUMENT_HEADER_BYTES) return 0;
+    if (samples == 0) {
+      at += instrument_header;
+      if (at > size) return 0;
+      continue;
+    }
+    if (instrument_header < XM_INSTRUMENT_HEADER_BYTES + 4 || at + instrument_header > size)
+      return 0;
+    const int64_t sample_header = read_u32(data + at + 29);
+    if (sample_header < XM_SAMPLE_HEADER_BYTES) return 0;
+    at += instrument_header;
+    int64_t sample_bytes = 0;
+    for (uint32_t s = 0; s < samples; ++s) {
+      if (at + sample_header > size) return 0;
+      sample_bytes += read_u32(data + at);
+      at += sample_header;
+    }
+    at += sample_bytes;
+    if (at > size) return 0;
+  }
+  return 1;
+}
+
+sound_song *sound_xmp_load(const uint8_t *data, int64_t size, int32_t max_channels) {
+  if (!sound_xmp_check_module(data, size)) return nullptr;
+  xmp_context context = xmp_create_context();
+  if (context == nullptr) return nullptr;
+  if (xmp_load_module_from_memory(context, data, long(size)) != 0) {
+    xmp_free_context(context);
+    return nullptr;
+  }
+  xmp_module_info info;
+  xmp_get_module_info(context, &info);
+  sound_song *song = nullptr;
+  if (info.mod != nullptr && info.mod->chn >= 1 && info.mod->chn <= max_channels &&
+      plays_first_tick(context))
+    song = new (std::nothrow) sound_song{};
+  if (song == nullptr) {
+    xmp_release_module(context);
+    xmp_free_context(context);
+    return nullptr;
+  }
+  song->context = context;
+  song->module = info.mod;
+  return song;
+}
+
+void sound_xmp_free(sound_song *song) {
+  if (song == nullptr) return;
+  if (song->mixing_rate != 0) xmp_end_player(song->context);
+  xmp_release_module(song->context);
+  xmp_free_context(song->context);
+  delete song;
+}
+
+int sound_xmp_start(sound_song *song, int32_t mixing_rate) {
+  if (song->mixing_rate != 0) {
+    xmp_end_player(song->context);
+    song->mixing_rate = 0;
+  }
+  if (xmp_start_player(song->context, mixing_rate, 0) != 0) return 0;
+  song->mixing_rate = mixing_rate;
+  for (int32_t channel = 0; channel < XMP_MAX_CHANNELS; ++channel) {
+    song->channel_instrument[channel] = 0;
+    song->delayed_tick[channel] = -1;
+  }
+  song->rendered = 0;
+  song->tick_samples = nullptr;
+  song->tick_frames = 0;
+  song->tick_offset = 0;
+  song->played.store(0, std::memory_order_relaxed);
+  return 1;
+}
+
+int sound_xmp_next_tick(sound_song *song, sound_cue *cues, int32_t *cue_count,
+                        int32_t *loop_count) {
+  song->rendered += song->tick_frames;
+  song->tick_frames = 0;
+  song->tick_offset = 0;
+  if (xmp_play_frame(song->context) != 0) return 0;
+  // After the call the player reports the tick it has just rendered.
+  xmp_frame_info info;
+  xmp_get_frame_info(song->context, &info);
+  if (info.buffer == nullptr || info.buffer_size < 4) return 0;
+  song->tick_samples = static_cast<const int16_t *>(info.buffer);
+  song->tick_frames = info.buffer_size / 4; // 16-bit stereo
+  *loop_count = info.loop_count;
+
+  if (info.frame == 0) read_row_triggers(song, info, cues, cue_count);
+  for (int32_t channel = 0; channel < song->module->chn; ++channel) {
+    if (song->delayed_tick[channel] != info.frame) continue;
+    add_cue(song, info, channel, song->delayed_instrument[channel], cues, cue_count);
+    song->delayed_tick[channel] = -1;
+  }
+  return 1;
+}
