@@ -64,12 +64,20 @@ static int wait_for(pid_t pid, double seconds) {
   }
 }
 
+std::string xvfb_server::name() const {
+  std::string result = ":";
+  result += std::to_string(number);
+  return result;
+}
+
 bool xvfb_server::start(int display_number, int width, int height, int depth) {
   number = display_number;
-  std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
+  std::string socket = "/tmp/.X11-unix/X";
+  socket += std::to_string(number);
   unlink(socket.c_str());
-  std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(depth);
-  pid = spawn({"Xvfb", name(), "-screen", "0", screen, "-nolisten", "tcp", "-noreset"}, "", {}, "");
+  std::ostringstream screen;
+  screen << width << 'x' << height << 'x' << depth;
+  pid = spawn({"Xvfb", name(), "-screen", "0", screen.str(), "-nolisten", "tcp", "-noreset"}, "", {}, "");
   struct stat info;
   for (double deadline = now_seconds() + 10; now_seconds() < deadline; sleep_seconds(0.05))
     if (stat(socket.c_str(), &info) == 0) return true;
