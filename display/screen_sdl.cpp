@@ -74,13 +74,21 @@ static void quiet_end() {
   quiet_saved_stderr = -1;
 }
 
+static int driver_draws_into_memory() {
+  const char *driver = SDL_GetCurrentVideoDriver();
+  return driver != nullptr &&
+         (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+}
+
+static int driver_gives_focus() { return !driver_draws_into_memory(); }
+
 // SDL falls back to drivers that draw into memory and show nothing
 // ("offscreen", "dummy") when it finds no display. That is no display for
 // us, unless SDL was told to use exactly that driver.
 static int driver_shows_a_screen() {
   const char *driver = SDL_GetCurrentVideoDriver();
   if (driver == nullptr) return 0;
-  if (std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0) return 1;
+  if (!driver_draws_into_memory()) return 1;
   const char *requested = SDL_getenv("SDL_VIDEODRIVER");
   return requested != nullptr && SDL_strcasecmp(requested, driver) == 0;
 }
@@ -166,6 +174,16 @@ screen_window *screen_create_window(const char *title, const char *icon_name) {
       SDL_SetWindowIcon(window, surface);
       SDL_FreeSurface(surface);
     }
+  }
+  // Drivers that draw into memory (chosen on purpose with SDL_VIDEODRIVER)
+  // never give input focus; the program is all there is on such a screen,
+  // so it starts active as a focused window would.
+  if (!driver_gives_focus()) {
+    SDL_Event focus{};
+    focus.type = SDL_WINDOWEVENT;
+    focus.window.event = SDL_WINDOWEVENT_FOCUS_GAINED;
+    focus.window.windowID = SDL_GetWindowID(window);
+    SDL_PushEvent(&focus);
   }
   sdl_window.window = window;
   return &sdl_window;
