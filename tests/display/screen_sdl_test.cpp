@@ -35,6 +35,12 @@ TEST(ScreenSdl, FlipsOnADriverThatDoesNotWaitAreSleptToTheRefreshRate) {
   ASSERT_NE(device, nullptr);
   screen_window *window = screen_create_window("QUARVELIN", "IDI_MAIN");
   ASSERT_NE(window, nullptr);
+  // Nothing can take the focus on this driver: the window starts with it.
+  screen_event event{};
+  bool focused = false;
+  while (screen_next_event(window, &event))
+    focused |= event.kind == SCREEN_EVENT_FOCUS && event.value == 1;
+  EXPECT_TRUE(focused);
   ASSERT_EQ(screen_set_cooperative_level(device, window, 1), 1);
   // The dummy desktop is 32-bit XRGB.
   EXPECT_EQ(screen_set_mode(device, 640, 480, 16), 0);
