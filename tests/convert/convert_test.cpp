@@ -59,7 +59,8 @@ std::vector<uint8_t> run_converter(const converter_case &c, const std::vector<ui
   alignas(64) static uint8_t source[64 + 4 * 1024];
   alignas(64) static uint8_t destination[64 + 4 * 1024 + GUARD];
   const size_t row = pixels.size() * c.bytes_per_pixel;
-  std::memcpy(source + source_offset, pixels.data(), pixels.size() * 4);
+  if (!pixels.empty())
+    std::memcpy(source + source_offset, pixels.data(), pixels.size() * 4);
   std::memset(destination, GUARD_BYTE, destination_offset + row + GUARD);
   c.converter(reinterpret_cast<const uint32_t *>(source + source_offset), destination + destination_offset,
               uint32_t(pixels.size()));
