@@ -17,6 +17,7 @@
 // every tier on one machine.
 #include "display/display.h"
 
+#include <bit>
 #include <cstring>
 
 #if defined(__x86_64__) && !defined(QUARVELIN_CONVERT_PORTABLE)
@@ -46,28 +47,21 @@ inline uint64_t load_pair(const uint8_t *address) {
   return uint64_t(load32(address)) | uint64_t(load32(address + 4)) << 32;
 }
 
-inline void store16(uint8_t *address, uint32_t value) {
-  address[0] = uint8_t(value);
-  address[1] = uint8_t(value >> 8);
+// The low `N` bytes of `value`, little-endian.
+template <size_t N, typename T>
+inline void store_little(uint8_t *address, T value) {
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(address, &value, N);
+  } else {
+    for (size_t i = 0; i < N; ++i)
+      address[i] = uint8_t(value >> (8 * i));
+  }
 }
 
-inline void store24(uint8_t *address, uint32_t value) {
-  address[0] = uint8_t(value);
-  address[1] = uint8_t(value >> 8);
-  address[2] = uint8_t(value >> 16);
-}
-
-inline void store32(uint8_t *address, uint32_t value) {
-  address[0] = uint8_t(value);
-  address[1] = uint8_t(value >> 8);
-  address[2] = uint8_t(value >> 16);
-  address[3] = uint8_t(value >> 24);
-}
-
-inline void store64(uint8_t *address, uint64_t value) {
-  for (int i = 0; i < 8; ++i)
-    address[i] = uint8_t(value >> (8 * i));
-}
+inline void store16(uint8_t *address, uint32_t value) { store_little<2>(address, value); }
+inline void store24(uint8_t *address, uint32_t value) { store_little<3>(address, value); }
+inline void store32(uint8_t *address, uint32_t value) { store_little<4>(address, value); }
+inline void store64(uint8_t *address, uint64_t value) { store_little<8>(address, value); }
 
 inline const uint8_t *bytes_of(const uint32_t *source) {
   return reinterpret_cast<const uint8_t *>(source);
@@ -161,16 +155,22 @@ inline size_t copy_32_blocks(const uint8_t *source, uint8_t *destination, size_t
   return blocks * 64;
 }
 
+#if CONVERT_SSE2
+// 0x00RRGGBB -> 0x00BBGGRR in four lanes: rotating each lane by 16 bits
+// brings red and blue to each other's place; green stays.
+inline __m128i swap_red_blue_128(__m128i pixels) {
+  const __m128i rotated = _mm_shufflehi_epi16(_mm_shufflelo_epi16(pixels, 0xB1), 0xB1);
+  return _mm_or_si128(_mm_and_si128(rotated, _mm_set1_epi32(0x00FF00FF)),
+                      _mm_and_si128(pixels, _mm_set1_epi32(0x0000FF00)));
+}
+#endif
+
 // 32-bit BGR: four pixels at a time.
 inline uint32_t swap_32_groups(const uint8_t *source, uint8_t *destination, uint32_t count) {
   const uint32_t groups = count / 4;
   for (uint32_t i = 0; i < groups; ++i, source += 16, destination += 16) {
 #if CONVERT_SSE2
-    const __m128i pixels = load128(source);
-    const __m128i green = _mm_and_si128(pixels, _mm_set1_epi32(0x0000FF00));
-    const __m128i blue = _mm_and_si128(_mm_slli_epi32(pixels, 16), _mm_set1_epi32(0x00FF0000));
-    const __m128i red = _mm_and_si128(_mm_srli_epi32(pixels, 16), _mm_set1_epi32(0x000000FF));
-    store128(destination, _mm_or_si128(_mm_or_si128(red, green), blue));
+    store128(destination, swap_red_blue_128(load128(source)));
 #else
     store64(destination, swap_red_blue_pair(load_pair(source)));
     store64(destination + 8, swap_red_blue_pair(load_pair(source + 8)));
@@ -184,7 +184,26 @@ inline uint32_t swap_32_groups(const uint8_t *source, uint8_t *destination, uint
 template <bool SWAP>
 inline uint32_t pack_24_groups(const uint8_t *source, uint8_t *destination, uint32_t count) {
   const uint32_t groups = count / 4;
-  for (uint32_t i = 0; i < groups; ++i, source += 16, destination += 12) {
+  uint32_t i = 0;
+#if CONVERT_SSE2
+  // The two 6-byte halves are stored as 8 bytes each, the second one 6 bytes
+  // after the first: it writes 2 bytes beyond its group, which the next
+  // group or pixel then overwrites. Only groups whose extra bytes stay inside
+  // the row go this way; the others take the 64-bit integer body below.
+  const size_t row_bytes = size_t(count) * 3;
+  for (; i < groups && size_t(i) * 12 + 14 <= row_bytes; ++i, source += 16, destination += 12) {
+    __m128i pixels = load128(source);
+    if (SWAP)
+      pixels = swap_red_blue_128(pixels);
+    const __m128i first = _mm_and_si128(pixels, _mm_set_epi32(0, 0x00FFFFFF, 0, 0x00FFFFFF));
+    const __m128i second = _mm_and_si128(_mm_srli_epi64(pixels, 8),
+                                         _mm_set_epi32(0x0000FFFF, int(0xFF000000), 0x0000FFFF, int(0xFF000000)));
+    const __m128i halves = _mm_or_si128(first, second);
+    _mm_storel_epi64(reinterpret_cast<__m128i *>(destination), halves);
+    _mm_storel_epi64(reinterpret_cast<__m128i *>(destination + 6), _mm_unpackhi_epi64(halves, halves));
+  }
+#endif
+  for (; i < groups; ++i, source += 16, destination += 12) {
     uint64_t first = load_pair(source), second = load_pair(source + 8);
     if (SWAP) {
       first = swap_red_blue_pair(first);
