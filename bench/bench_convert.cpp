@@ -43,8 +43,9 @@ void convert_frame(const layout &l, const uint32_t *source, uint8_t *destination
 int sdl_convert_frame(const layout &l, const uint32_t *source, uint8_t *destination) {
   const size_t pitch = pitch_of(l);
   for (int32_t y = 0; y < FRAME_HEIGHT; ++y)
-    if (SDL_ConvertPixels(FRAME_WIDTH, 1, SDL_PIXELFORMAT_XRGB8888, source + size_t(y) * FRAME_WIDTH,
-                          FRAME_WIDTH * 4, l.sdl_format, destination + size_t(y) * pitch, int(pitch)) != 0)
+    if (SDL_ConvertPixels(FRAME_WIDTH, 1, SDL_PIXELFORMAT_XRGB8888,
+                          source + size_t(y) * FRAME_WIDTH, FRAME_WIDTH * 4, l.sdl_format,
+                          destination + size_t(y) * pitch, int(pitch)) != 0)
       return 0;
   return 1;
 }
@@ -85,7 +86,7 @@ void BM_sdl_convert(benchmark::State &state, layout l) {
 
 // SDL names packed formats by their masks: on a little-endian machine a
 // 24-bit pixel with red in 0xFF0000 is stored B, G, R, which SDL calls BGR24.
-#define CONVERTER_BENCHMARKS(name, bytes, sdl_format)                                                \
+#define CONVERTER_BENCHMARKS(name, bytes, sdl_format)                                              \
   BENCHMARK_CAPTURE(BM_convert, name, layout{name, bytes, sdl_format});                            \
   BENCHMARK_CAPTURE(BM_sdl_convert, name, layout{name, bytes, sdl_format})
 

@@ -48,8 +48,7 @@ inline uint64_t load_pair(const uint8_t *address) {
 }
 
 // The low `N` bytes of `value`, little-endian.
-template <size_t N, typename T>
-inline void store_little(uint8_t *address, T value) {
+template <size_t N, typename T> inline void store_little(uint8_t *address, T value) {
   if constexpr (std::endian::native == std::endian::little) {
     std::memcpy(address, &value, N);
   } else {
@@ -126,7 +125,7 @@ inline uint64_t pack24_pair(uint64_t pair) {
 
 #if CONVERT_AVX
 // Decided before main; until then (or without AVX) the SSE2 bodies run.
-const bool convert_has_avx = [] {
+const bool display_cpu_has_avx = [] {
   __builtin_cpu_init();
   return __builtin_cpu_supports("avx") != 0;
 }();
@@ -196,11 +195,13 @@ inline uint32_t pack_24_groups(const uint8_t *source, uint8_t *destination, uint
     if (SWAP)
       pixels = swap_red_blue_128(pixels);
     const __m128i first = _mm_and_si128(pixels, _mm_set_epi32(0, 0x00FFFFFF, 0, 0x00FFFFFF));
-    const __m128i second = _mm_and_si128(_mm_srli_epi64(pixels, 8),
-                                         _mm_set_epi32(0x0000FFFF, int(0xFF000000), 0x0000FFFF, int(0xFF000000)));
+    const __m128i second =
+        _mm_and_si128(_mm_srli_epi64(pixels, 8),
+                      _mm_set_epi32(0x0000FFFF, int(0xFF000000), 0x0000FFFF, int(0xFF000000)));
     const __m128i halves = _mm_or_si128(first, second);
     _mm_storel_epi64(reinterpret_cast<__m128i *>(destination), halves);
-    _mm_storel_epi64(reinterpret_cast<__m128i *>(destination + 6), _mm_unpackhi_epi64(halves, halves));
+    _mm_storel_epi64(reinterpret_cast<__m128i *>(destination + 6),
+                     _mm_unpackhi_epi64(halves, halves));
   }
 #endif
   for (; i < groups; ++i, source += 16, destination += 12) {
@@ -275,7 +276,8 @@ inline uint32_t pack_555_groups(const uint8_t *source, uint8_t *destination, uin
 #if CONVERT_SSE2
     const __m128i first = pack16_unshifted<LOW, HIGH, GREEN_555>(load128(from));
     const __m128i second = pack16_unshifted<LOW, HIGH, GREEN_555>(load128(from + 16));
-    store128(to, _mm_packs_epi32(_mm_srli_epi32(first, SHIFT_555), _mm_srli_epi32(second, SHIFT_555)));
+    store128(to,
+             _mm_packs_epi32(_mm_srli_epi32(first, SHIFT_555), _mm_srli_epi32(second, SHIFT_555)));
 #else
     uint64_t words[4];
     for (int w = 0; w < 4; ++w)
@@ -299,14 +301,15 @@ CONVERT_AVX_TARGET uint32_t swap_32_groups_avx(const uint8_t *source, uint8_t *d
   const uint32_t groups = count / 4;
 #pragma GCC unroll 4
   for (uint32_t i = 0; i < groups; ++i)
-    store128(destination + size_t(i) * 16, _mm_shuffle_epi8(load128(source + size_t(i) * 16), order));
+    store128(destination + size_t(i) * 16,
+             _mm_shuffle_epi8(load128(source + size_t(i) * 16), order));
   return groups * 4;
 }
 
 // Byte shuffles for 24-bit rows: four groups (16 pixels, four 16-byte
 // loads) fill three 16-byte stores, each one the OR of two shuffled loads.
-// Output byte k is byte k % 3 of pixel k / 3 (counted from the top, blue
-// first, for BGR).
+// Output byte k is byte k % 3 of pixel k / 3, or byte 2 - k % 3 of it when
+// red comes first.
 struct shuffles_24 {
   int8_t order[3][2][16]; // [store][first or second load it draws from][byte]
 };
@@ -342,8 +345,10 @@ CONVERT_AVX_TARGET uint32_t pack_24_groups_avx(const uint8_t *source, uint8_t *d
     const __m128i a = load128(source), b = load128(source + 16);
     const __m128i c = load128(source + 32), d = load128(source + 48);
     store128(destination, _mm_or_si128(_mm_shuffle_epi8(a, order00), _mm_shuffle_epi8(b, order01)));
-    store128(destination + 16, _mm_or_si128(_mm_shuffle_epi8(b, order11), _mm_shuffle_epi8(c, order12)));
-    store128(destination + 32, _mm_or_si128(_mm_shuffle_epi8(c, order22), _mm_shuffle_epi8(d, order23)));
+    store128(destination + 16,
+             _mm_or_si128(_mm_shuffle_epi8(b, order11), _mm_shuffle_epi8(c, order12)));
+    store128(destination + 32,
+             _mm_or_si128(_mm_shuffle_epi8(c, order22), _mm_shuffle_epi8(d, order23)));
   }
   // Single groups: the first store's shuffle puts a group's 12 bytes first.
   for (; i < groups; ++i, source += 16, destination += 12) {
@@ -364,13 +369,14 @@ CONVERT_AVX_TARGET uint32_t pack_565_groups_avx(const uint8_t *source, uint8_t *
 #pragma GCC unroll 4
   for (uint32_t i = 0; i < pairs; ++i) {
     const __m128i first = pack16_unshifted<LOW, HIGH, GREEN_565>(load128(source + size_t(i) * 32));
-    const __m128i second = pack16_unshifted<LOW, HIGH, GREEN_565>(load128(source + size_t(i) * 32 + 16));
+    const __m128i second =
+        pack16_unshifted<LOW, HIGH, GREEN_565>(load128(source + size_t(i) * 32 + 16));
     store128(destination + size_t(i) * 16,
              _mm_packus_epi32(_mm_srli_epi32(first, SHIFT_565), _mm_srli_epi32(second, SHIFT_565)));
   }
   if (groups % 2) {
-    const __m128i results =
-        _mm_srli_epi32(pack16_unshifted<LOW, HIGH, GREEN_565>(load128(source + size_t(pairs) * 32)), SHIFT_565);
+    const __m128i results = _mm_srli_epi32(
+        pack16_unshifted<LOW, HIGH, GREEN_565>(load128(source + size_t(pairs) * 32)), SHIFT_565);
     _mm_storel_epi64(reinterpret_cast<__m128i *>(destination + size_t(pairs) * 16),
                      _mm_packus_epi32(results, results));
   }
@@ -390,8 +396,8 @@ template <uint32_t LOW, uint32_t HIGH>
 void convert_565(const uint32_t *source, uint8_t *destination, uint32_t count) {
   const uint8_t *from = bytes_of(source);
 #if CONVERT_AVX
-  uint32_t i = convert_has_avx ? pack_565_groups_avx<LOW, HIGH>(from, destination, count)
-                               : pack_565_groups<LOW, HIGH>(from, destination, count);
+  uint32_t i = display_cpu_has_avx ? pack_565_groups_avx<LOW, HIGH>(from, destination, count)
+                                   : pack_565_groups<LOW, HIGH>(from, destination, count);
 #else
   uint32_t i = pack_565_groups<LOW, HIGH>(from, destination, count);
 #endif
@@ -404,8 +410,8 @@ template <uint32_t LOW, uint32_t HIGH>
 void convert_555(const uint32_t *source, uint8_t *destination, uint32_t count) {
   const uint8_t *from = bytes_of(source);
 #if CONVERT_AVX
-  uint32_t i = convert_has_avx ? pack_555_groups_avx<LOW, HIGH>(from, destination, count)
-                               : pack_555_groups<LOW, HIGH>(from, destination, count);
+  uint32_t i = display_cpu_has_avx ? pack_555_groups_avx<LOW, HIGH>(from, destination, count)
+                                   : pack_555_groups<LOW, HIGH>(from, destination, count);
 #else
   uint32_t i = pack_555_groups<LOW, HIGH>(from, destination, count);
 #endif
@@ -414,12 +420,11 @@ void convert_555(const uint32_t *source, uint8_t *destination, uint32_t count) {
             pack16<LOW, HIGH, GREEN_555, SHIFT_555>(load32(from + size_t(i) * 4)));
 }
 
-template <bool SWAP>
-void convert_24(const uint32_t *source, uint8_t *destination, uint32_t count) {
+template <bool SWAP> void convert_24(const uint32_t *source, uint8_t *destination, uint32_t count) {
   const uint8_t *from = bytes_of(source);
 #if CONVERT_AVX
-  uint32_t i = convert_has_avx ? pack_24_groups_avx<SWAP>(from, destination, count)
-                               : pack_24_groups<SWAP>(from, destination, count);
+  uint32_t i = display_cpu_has_avx ? pack_24_groups_avx<SWAP>(from, destination, count)
+                                   : pack_24_groups<SWAP>(from, destination, count);
 #else
   uint32_t i = pack_24_groups<SWAP>(from, destination, count);
 #endif
@@ -435,8 +440,8 @@ void convert_copy_32(const uint32_t *source, uint8_t *destination, uint32_t coun
   const uint8_t *from = bytes_of(source);
   const size_t bytes = size_t(count) * 4;
 #if CONVERT_AVX
-  size_t i = convert_has_avx ? copy_32_blocks_avx(from, destination, bytes)
-                             : copy_32_blocks(from, destination, bytes);
+  size_t i = display_cpu_has_avx ? copy_32_blocks_avx(from, destination, bytes)
+                                 : copy_32_blocks(from, destination, bytes);
 #else
   size_t i = copy_32_blocks(from, destination, bytes);
 #endif
@@ -447,8 +452,8 @@ void convert_copy_32(const uint32_t *source, uint8_t *destination, uint32_t coun
 void convert_32_bgr(const uint32_t *source, uint8_t *destination, uint32_t count) {
   const uint8_t *from = bytes_of(source);
 #if CONVERT_AVX
-  uint32_t i = convert_has_avx ? swap_32_groups_avx(from, destination, count)
-                               : swap_32_groups(from, destination, count);
+  uint32_t i = display_cpu_has_avx ? swap_32_groups_avx(from, destination, count)
+                                   : swap_32_groups(from, destination, count);
 #else
   uint32_t i = swap_32_groups(from, destination, count);
 #endif

@@ -62,8 +62,8 @@ std::vector<uint8_t> run_converter(const converter_case &c, const std::vector<ui
   if (!pixels.empty())
     std::memcpy(source + source_offset, pixels.data(), pixels.size() * 4);
   std::memset(destination, GUARD_BYTE, destination_offset + row + GUARD);
-  c.converter(reinterpret_cast<const uint32_t *>(source + source_offset), destination + destination_offset,
-              uint32_t(pixels.size()));
+  c.converter(reinterpret_cast<const uint32_t *>(source + source_offset),
+              destination + destination_offset, uint32_t(pixels.size()));
   return {destination, destination + destination_offset + row + GUARD};
 }
 
@@ -89,7 +89,10 @@ std::string compare_with_reference(const converter_case &c, const std::vector<ui
       const bool after = i >= destination_offset + pixels.size() * c.bytes_per_pixel;
       return std::string(c.name) + " count " + std::to_string(pixels.size()) + " offsets " +
              std::to_string(source_offset) + "/" + std::to_string(destination_offset) + ": byte " +
-             std::to_string(i) + (before ? " (before the row)" : after ? " (guard after the row)" : "") +
+             std::to_string(i) +
+             (before  ? " (before the row)"
+              : after ? " (guard after the row)"
+                      : "") +
              " is " + std::to_string(got[i]) + ", expected " + std::to_string(want[i]);
     }
   return "";
@@ -102,7 +105,9 @@ std::vector<uint32_t> random_pixels(std::mt19937 &random, size_t count) {
   return pixels;
 }
 
-uint32_t read16(const std::vector<uint8_t> &bytes, size_t at) { return bytes[at] | bytes[at + 1] << 8; }
+uint32_t read16(const std::vector<uint8_t> &bytes, size_t at) {
+  return bytes[at] | bytes[at + 1] << 8;
+}
 
 } // namespace
 
@@ -136,9 +141,9 @@ TEST(ConvertEdgeCases, WhiteKeepsEveryTopBitAndNothingMore) {
                      std::to_string(i));
         const size_t at = i * c.bytes_per_pixel;
         if (c.bytes_per_pixel == 2)
-          EXPECT_EQ(read16(out, at), c.converter == convert_16_rgb555 || c.converter == convert_16_bgr555
-                                         ? 0x7FFFu
-                                         : 0xFFFFu);
+          EXPECT_EQ(read16(out, at),
+                    c.converter == convert_16_rgb555 || c.converter == convert_16_bgr555 ? 0x7FFFu
+                                                                                         : 0xFFFFu);
         else
           for (size_t b = 0; b < c.bytes_per_pixel; ++b)
             EXPECT_EQ(out[at + b], b < 3 ? 0xFF : 0x00);
@@ -160,7 +165,8 @@ TEST(ConvertEdgeCases, MixedPixelInEvery16BitLayout) {
   for (uint32_t count : {1u, 3u, 13u})
     for (const auto &c : cases) {
       const converter_case layout{"16-bit", c.converter, 2};
-      const std::vector<uint8_t> out = run_converter(layout, std::vector<uint32_t>(count, 0x00F80408), 0, 0);
+      const std::vector<uint8_t> out =
+          run_converter(layout, std::vector<uint32_t>(count, 0x00F80408), 0, 0);
       for (uint32_t i = 0; i < count; ++i)
         EXPECT_EQ(read16(out, i * 2), c.expected) << "count " << count << " pixel " << i;
       EXPECT_EQ(out[count * 2], GUARD_BYTE);
@@ -176,7 +182,8 @@ TEST(ConvertAgainstReference, EveryCountUpTo70AtUnalignedAddresses) {
     for (const converter_case &c : CONVERTERS)
       for (size_t source_offset = 0; source_offset < 8; ++source_offset)
         for (size_t destination_offset = 0; destination_offset < 16; ++destination_offset) {
-          const std::string difference = compare_with_reference(c, pixels, source_offset, destination_offset);
+          const std::string difference =
+              compare_with_reference(c, pixels, source_offset, destination_offset);
           ASSERT_EQ(difference, "");
         }
   }
