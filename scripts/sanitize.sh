@@ -24,7 +24,7 @@ for sanitizer in address,undefined thread; do
   status=0
   (cd "$build/show" &&
     SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null \
-      timeout -s TERM -k 20 "$seconds" ./quarvelin) >"$log" 2>&1 || status=$?
+      timeout --preserve-status -s TERM -k 20 "$seconds" ./quarvelin) >"$log" 2>&1 || status=$?
   if [[ $status != 0 || -s $log ]]; then
     cat "$log"
     echo "the show under $sanitizer ended with status $status (0 expected, and no output)"

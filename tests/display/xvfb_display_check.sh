@@ -26,7 +26,7 @@ fail() {
 }
 unset WAYLAND_DISPLAY SDL_VIDEODRIVER XDG_SESSION_TYPE
 # For a probe built with ThreadSanitizer: Mesa's own threads are not ours.
-export TSAN_OPTIONS="suppressions=$(dirname "$0")/tsan.supp ${TSAN_OPTIONS:-}"
+export TSAN_OPTIONS="${TSAN_OPTIONS:-} suppressions=$(cd "$(dirname "$0")/../.." && pwd)/scripts/tsan.supp"
 
 # No display server: opening fails, the probe ends with 1 and says nothing.
 if [[ $screen == none ]]; then
