@@ -12,7 +12,7 @@ if [[ $what != run && $what != test ]]; then
 fi
 
 # Building and running the show.
-packages=(g++ cmake ninja-build pkg-config libsdl2-dev libxmp-dev libfreetype-dev fonts-dejavu-core)
+packages=(g++ cmake ninja-build pkg-config libsdl2-dev libxmp-dev)
 # Tests, benchmarks and the checks that look at a real window and listen to real sound.
 if [[ $what == test ]]; then
   packages+=(libgtest-dev libbenchmark-dev xvfb xauth xdotool x11-apps x11-utils imagemagick sox

@@ -15,20 +15,15 @@
 //   content_write_all(d)  writes the ten files into folder d; false on a write error
 #pragma once
 
+// Sizes and cue instruments are the show's own.
+#include "compose/compose.h"
+#include "music/music.h"
+#include "show/show.h"
 #include "tools/xm_write.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
-
-constexpr int CONTENT_FRAME_WIDTH = 640;
-constexpr int CONTENT_FRAME_HEIGHT = 480;
-constexpr int CONTENT_LOGO_WIDTH = 163;
-constexpr int CONTENT_LOGO_HEIGHT = 361;
-
-constexpr int CONTENT_CUE_NEXT_SCENE = 3;
-constexpr int CONTENT_CUE_LOGO = 4;
-constexpr int CONTENT_CUE_CREDITS = 6;
 
 std::vector<uint8_t> content_logo();
 std::vector<uint8_t> content_scene(int number);

@@ -13,8 +13,8 @@
 
 namespace {
 
-constexpr int W = CONTENT_FRAME_WIDTH;
-constexpr int H = CONTENT_FRAME_HEIGHT;
+constexpr int W = FRAME_WIDTH;
+constexpr int H = FRAME_HEIGHT;
 
 struct canvas {
   int width, height;
@@ -278,7 +278,7 @@ canvas scene_grid() {
 } // namespace
 
 std::vector<uint8_t> content_logo() {
-  canvas image(CONTENT_LOGO_WIDTH, CONTENT_LOGO_HEIGHT);
+  canvas image(LOGO_WIDTH, LOGO_HEIGHT);
   const char *word = "QUARVELIN";
   const double cell = 37.6, first = 16, scale_x = 9.5, scale_y = 4.2, half = 3.6;
   content_field letters(image.width, image.height), shadow(image.width, image.height);

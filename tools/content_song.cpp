@@ -33,10 +33,10 @@ enum channel { KICK_CH, SNARE_CH, BASS_CH, PAD_A_CH, PAD_B_CH, LEAD_CH, ARP_CH, 
 enum instrument_number {
   KICK = 1,
   SNARE = 2,
-  CRASH = CONTENT_CUE_NEXT_SCENE,
-  STAB = CONTENT_CUE_LOGO,
+  CRASH = CUE_INSTRUMENT_NEXT_SCENE,
+  STAB = CUE_INSTRUMENT_LOGO,
   HAT = 5,
-  BELL = CONTENT_CUE_CREDITS,
+  BELL = CUE_INSTRUMENT_CREDITS,
   BASS = 7,
   PAD = 8,
   LEAD = 9,
@@ -536,8 +536,8 @@ std::vector<content_cue> content_cues(const xm_module &song) {
         // A note without an instrument plays the channel's last one; a tone
         // portamento only slides the playing note.
         const bool portamento = cell.effect == 0x03 || cell.effect == 0x05 || cell.volume >= 0xF0;
-        const bool cue = instrument == CONTENT_CUE_NEXT_SCENE || instrument == CONTENT_CUE_LOGO ||
-                         instrument == CONTENT_CUE_CREDITS;
+        const bool cue = instrument == CUE_INSTRUMENT_NEXT_SCENE || instrument == CUE_INSTRUMENT_LOGO ||
+                         instrument == CUE_INSTRUMENT_CREDITS;
         if (cue && cell.note >= 1 && cell.note <= 96 && !portamento)
           cues.push_back({instrument, int(order), row, (rows_before + row) * content_row_seconds(song)});
       }

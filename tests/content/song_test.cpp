@@ -134,9 +134,9 @@ TEST(Song, SceneCuesEvery4To10SecondsThroughTheLoopWithLogoAndCreditsAccents) {
   int logo = 0, credits = 0;
   for (const content_cue &cue : content_cues(module)) {
     if (cue.seconds < start) continue;
-    if (cue.instrument == CONTENT_CUE_NEXT_SCENE) scene.push_back(cue.seconds);
-    logo += cue.instrument == CONTENT_CUE_LOGO;
-    credits += cue.instrument == CONTENT_CUE_CREDITS;
+    if (cue.instrument == CUE_INSTRUMENT_NEXT_SCENE) scene.push_back(cue.seconds);
+    logo += cue.instrument == CUE_INSTRUMENT_LOGO;
+    credits += cue.instrument == CUE_INSTRUMENT_CREDITS;
   }
   ASSERT_GE(scene.size(), 7u) << "all seven scenes in every loop";
   EXPECT_GE(logo, 1);
