@@ -175,40 +175,6 @@ void apply_cue(const sound_cue &cue) {
     on_cue_credits(nullptr, 0);
 }
 
-// The picture as the file shows it: the frame scaled by a whole number,
-// centred on black.
-struct canvas {
-  int32_t width = 0, height = 0, scale = 1, left = 0, top = 0;
-  std::vector<uint32_t> pixels; // empty when the frame itself is the picture
-};
-
-canvas make_canvas(int32_t width, int32_t height) {
-  canvas out;
-  out.width = width;
-  out.height = height;
-  out.scale = std::min(width / FRAME_WIDTH, height / FRAME_HEIGHT);
-  out.left = (width - out.scale * FRAME_WIDTH) / 2;
-  out.top = (height - out.scale * FRAME_HEIGHT) / 2;
-  if (width != FRAME_WIDTH || height != FRAME_HEIGHT)
-    out.pixels.assign(size_t(width) * size_t(height), 0);
-  return out;
-}
-
-const uint32_t *place_frame(const uint32_t *frame, canvas *out) {
-  if (out->pixels.empty()) return frame;
-  const int32_t scale = out->scale;
-  for (int32_t y = 0; y < FRAME_HEIGHT; ++y) {
-    uint32_t *row =
-        out->pixels.data() + size_t(out->top + y * scale) * size_t(out->width) + size_t(out->left);
-    const uint32_t *source = frame + y * FRAME_WIDTH;
-    for (int32_t x = 0; x < FRAME_WIDTH; ++x)
-      for (int32_t i = 0; i < scale; ++i) row[x * scale + i] = source[x];
-    for (int32_t copy = 1; copy < scale; ++copy)
-      std::copy(row, row + FRAME_WIDTH * scale, row + size_t(copy) * size_t(out->width));
-  }
-  return out->pixels.data();
-}
-
 // One line on a terminal: frames, percent, speed against real time, time left.
 struct progress {
   bool shown = false;
@@ -239,7 +205,6 @@ bool capture(const options &args, const song_rendering &song, capture_encoder *e
              std::string *error) {
   const int64_t rate = MUSIC_MIXING_RATE;
   const int64_t total = (song.frames * args.fps + rate - 1) / rate;
-  canvas picture = make_canvas(args.width, args.height);
   progress bar;
   bar.shown = isatty(STDERR_FILENO) != 0;
   bar.start = bar.last = std::chrono::steady_clock::now();
@@ -256,8 +221,7 @@ bool capture(const options &args, const song_rendering &song, capture_encoder *e
     while (next_cue < song.cues.size() && song.cues[next_cue].sample * 1000 <= time_ms * rate)
       apply_cue(song.cues[next_cue++]);
     show_compose_frame(int32_t(time_ms));
-    const uint32_t *pixels = place_frame(frame_buffer, &picture);
-    if (!capture_encode_video(encoder, pixels, args.width, error)) return false;
+    if (!capture_encode_video(encoder, frame_buffer, error)) return false;
     const int64_t sound_end = std::min(song.frames, (k + 1) * rate / args.fps);
     if (!capture_encode_audio(encoder, song.samples.data() + 2 * sound_sent, sound_end - sound_sent,
                               error))

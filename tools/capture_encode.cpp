@@ -1,12 +1,14 @@
-// Video file writing on libavformat, libavcodec and libswscale.
+// Video file writing on libavformat and libavcodec.
 #include "tools/capture_encode.h"
+
+#include "compose/compose.h"
+#include "tools/capture_picture.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/log.h>
 #include <libavutil/opt.h>
-#include <libswscale/swscale.h>
 }
 
 #include <vector>
@@ -30,10 +32,11 @@ struct capture_encoder {
   AVCodecContext *audio = nullptr;
   AVStream *video_stream = nullptr;
   AVStream *audio_stream = nullptr;
-  AVFrame *picture = nullptr; // yuv420p for H.264; for FFV1 a view of the caller's pixels
+  AVFrame *picture = nullptr; // yuv420p for H.264; for FFV1 a view of 0RGB pixels
   AVFrame *sound = nullptr;
   AVPacket *packet = nullptr;
-  SwsContext *to_yuv = nullptr;
+  capture_layout layout;
+  std::vector<uint32_t> rgb_picture; // FFV1 at another size than the frame's
   capture_format format{};
   int64_t video_frames = 0;
   int64_t audio_frames = 0;           // sample frames sent to the encoder
@@ -123,7 +126,7 @@ static void configure_video(AVCodecContext *context, const capture_format &forma
     context->pix_fmt = AV_PIX_FMT_YUV420P;
     context->gop_size = 2 * format.fps;
     context->thread_count = X264_THREADS;
-    // What swscale's default conversion produces: BT.601, limited range.
+    // What capture_place_yuv420 produces: BT.601, limited range.
     context->colorspace = AVCOL_SPC_SMPTE170M;
     context->color_primaries = AVCOL_PRI_SMPTE170M;
     context->color_trc = AVCOL_TRC_SMPTE170M;
@@ -168,14 +171,13 @@ static bool open_streams(capture_encoder *encoder, const char *path, std::string
   encoder->picture->format = format.lossless ? AV_PIX_FMT_BGR0 : AV_PIX_FMT_YUV420P;
   encoder->picture->width = format.width;
   encoder->picture->height = format.height;
+  encoder->layout = capture_make_layout(format.width, format.height);
+  if (encoder->layout.scale < 1) return failed(error, "the picture is smaller than the show's");
   if (!format.lossless) {
     result = av_frame_get_buffer(encoder->picture, 0);
     if (result < 0) return failed(error, "out of memory", result);
-    encoder->to_yuv =
-        sws_getContext(format.width, format.height, AV_PIX_FMT_BGR0, format.width, format.height,
-                       AV_PIX_FMT_YUV420P, SWS_BILINEAR | SWS_BITEXACT | SWS_ACCURATE_RND, nullptr,
-                       nullptr, nullptr);
-    if (encoder->to_yuv == nullptr) return failed(error, "cannot set up the colour conversion");
+  } else if (format.width != FRAME_WIDTH || format.height != FRAME_HEIGHT) {
+    encoder->rgb_picture.resize(size_t(format.width) * size_t(format.height));
   }
 
   result = avio_open(&encoder->container->pb, path, AVIO_FLAG_WRITE);
@@ -202,24 +204,24 @@ capture_encoder *capture_encode_open(const char *path, const capture_format &for
   return encoder;
 }
 
-bool capture_encode_video(capture_encoder *encoder, const uint32_t *pixels, int32_t stride,
-                          std::string *error) {
-  const capture_format &format = encoder->format;
-  AVFrame *frame = encoder->picture;
-  const uint8_t *source[1] = {reinterpret_cast<const uint8_t *>(pixels)};
-  const int source_stride[1] = {stride * 4};
-  if (format.lossless) {
+bool capture_encode_video(capture_encoder *encoder, const uint32_t *frame, std::string *error) {
+  AVFrame *picture = encoder->picture;
+  if (encoder->format.lossless) {
     // FFV1 takes the frame's own layout; libavcodec copies pixels it does not own.
-    frame->data[0] = const_cast<uint8_t *>(source[0]);
-    frame->linesize[0] = source_stride[0];
+    const uint32_t *pixels = frame;
+    if (!encoder->rgb_picture.empty()) {
+      capture_place_rgb(frame, encoder->layout, encoder->rgb_picture.data());
+      pixels = encoder->rgb_picture.data();
+    }
+    picture->data[0] = reinterpret_cast<uint8_t *>(const_cast<uint32_t *>(pixels));
+    picture->linesize[0] = encoder->format.width * 4;
   } else {
-    int result = av_frame_make_writable(frame);
+    int result = av_frame_make_writable(picture);
     if (result < 0) return failed(error, "out of memory", result);
-    sws_scale(encoder->to_yuv, source, source_stride, 0, format.height, frame->data,
-              frame->linesize);
+    capture_place_yuv420(frame, &encoder->layout, picture->data, picture->linesize);
   }
-  frame->pts = encoder->video_frames++;
-  return send_frame(encoder, encoder->video, encoder->video_stream, frame, error);
+  picture->pts = encoder->video_frames++;
+  return send_frame(encoder, encoder->video, encoder->video_stream, picture, error);
 }
 
 // Sends `frames` sample frames from the start of the pending sound.
@@ -283,6 +285,5 @@ void capture_encode_close(capture_encoder *encoder) {
   av_frame_free(&encoder->picture);
   av_frame_free(&encoder->sound);
   av_packet_free(&encoder->packet);
-  sws_freeContext(encoder->to_yuv);
   delete encoder;
 }

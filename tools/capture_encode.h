@@ -16,8 +16,8 @@
 struct capture_encoder; // opaque
 
 struct capture_format {
-  int32_t width;  // even for H.264
-  int32_t height; // even for H.264
+  int32_t width;  // at least the frame's; even for H.264
+  int32_t height; // at least the frame's; even for H.264
   int32_t fps;
   int32_t sample_rate;
   bool lossless;
@@ -28,10 +28,10 @@ struct capture_format {
 capture_encoder *capture_encode_open(const char *path, const capture_format &format,
                                      std::string *error);
 
-// Adds the next frame: width x height pixels 0x00RRGGBB, `stride` pixels per
-// row. Frames are timed 1/fps apart from 0.
-bool capture_encode_video(capture_encoder *encoder, const uint32_t *pixels, int32_t stride,
-                          std::string *error);
+// Adds the next frame: the show's frame (FRAME_WIDTH x FRAME_HEIGHT pixels
+// 0x00RRGGBB), placed as capture_picture.h describes. Frames are timed 1/fps
+// apart from 0.
+bool capture_encode_video(capture_encoder *encoder, const uint32_t *frame, std::string *error);
 
 // Adds the next `frames` stereo sample frames (interleaved left, right).
 // Any count may be passed; whole codec frames are encoded as they fill.
