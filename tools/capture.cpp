@@ -12,10 +12,12 @@
 #include "tools/capture_encode.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -241,7 +243,7 @@ bool make_temporary(const std::string &output, std::string *path, std::string *e
   name.insert(name.end(), suffix, suffix + sizeof suffix);
   int descriptor = mkstemp(name.data());
   if (descriptor < 0) {
-    *error = "cannot write " + output;
+    *error = "cannot write " + output + ": " + std::strerror(errno);
     return false;
   }
   mode_t mask = umask(0);
@@ -288,7 +290,7 @@ int main(int argc, char **argv) {
   bool done = encoder != nullptr && capture(args, song, encoder, &error);
   capture_encode_close(encoder);
   if (done && std::rename(temporary.c_str(), args.output.c_str()) != 0) {
-    error = "cannot write " + args.output;
+    error = "cannot write " + args.output + ": " + std::strerror(errno);
     done = false;
   }
   if (!done) {
