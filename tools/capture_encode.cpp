@@ -145,6 +145,8 @@ static void configure_audio(AVCodecContext *context, const capture_format &forma
   } else {
     context->sample_fmt = AV_SAMPLE_FMT_FLTP;
     context->bit_rate = AAC_BIT_RATE;
+    // The fast coder: a quarter of the default's time, no audible loss at this rate.
+    av_opt_set(context->priv_data, "aac_coder", "fast", 0);
   }
 }
 

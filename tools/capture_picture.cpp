@@ -7,6 +7,9 @@
 #include <cstddef>
 #include <cstring>
 
+static_assert(CAPTURE_MARGIN_STRIDE == FRAME_WIDTH + 1);
+constexpr size_t MARGIN_CELLS = size_t(CAPTURE_MARGIN_STRIDE) * (FRAME_HEIGHT + 1);
+
 capture_layout capture_make_layout(int32_t width, int32_t height) {
   capture_layout layout;
   layout.width = width;
@@ -17,12 +20,16 @@ capture_layout capture_make_layout(int32_t width, int32_t height) {
   layout.top = (height - layout.scale * FRAME_HEIGHT) / 2;
   auto source = [&](int32_t position, int32_t start, int32_t size) {
     int32_t offset = position - start;
-    return offset >= 0 && offset < size * layout.scale ? offset / layout.scale : -1;
+    return offset >= 0 && offset < size * layout.scale ? offset / layout.scale : size;
   };
   for (int32_t x = 0; x < width; ++x)
     layout.frame_column.push_back(source(x, layout.left, FRAME_WIDTH));
   for (int32_t y = 0; y < height; ++y)
     layout.frame_row.push_back(source(y, layout.top, FRAME_HEIGHT));
+  // The margin stays black: luma 16, no colour difference.
+  layout.luma.assign(MARGIN_CELLS, 16);
+  layout.blue_difference.assign(MARGIN_CELLS, 0);
+  layout.red_difference.assign(MARGIN_CELLS, 0);
   return layout;
 }
 
@@ -36,57 +43,62 @@ void capture_place_rgb(const uint32_t *frame, const capture_layout &layout, uint
     }
     for (int32_t x = 0; x < layout.width; ++x) {
       const int32_t column = layout.frame_column[size_t(x)];
-      row[x] = frame_row < 0 || column < 0 ? 0 : frame[frame_row * FRAME_WIDTH + column];
+      const bool bar = frame_row == FRAME_HEIGHT || column == FRAME_WIDTH;
+      row[x] = bar ? 0 : frame[frame_row * FRAME_WIDTH + column];
     }
   }
 }
 
-// BT.601 limited range in 8-bit fixed point, as most players assume for
-// standard-definition H.264 and as swscale computes it.
-static void convert_frame(const uint32_t *frame, capture_layout *layout) {
-  layout->luma.resize(FRAME_PIXELS);
-  layout->blue_difference.resize(FRAME_PIXELS);
-  layout->red_difference.resize(FRAME_PIXELS);
-  for (int32_t i = 0; i < FRAME_PIXELS; ++i) {
-    const int32_t r = int32_t(frame[i] >> 16 & 0xFF), g = int32_t(frame[i] >> 8 & 0xFF),
-                  b = int32_t(frame[i] & 0xFF);
-    layout->luma[size_t(i)] = uint8_t(((66 * r + 129 * g + 25 * b + 128) >> 8) + 16);
-    layout->blue_difference[size_t(i)] = int16_t(-38 * r - 74 * g + 112 * b);
-    layout->red_difference[size_t(i)] = int16_t(112 * r - 94 * g - 18 * b);
-  }
+// BT.601 limited range in 8-bit fixed point, as swscale computes it. The
+// outputs are distinct buffers: saying so lets the compiler vectorise.
+static void convert_frame(const uint32_t *__restrict frame, uint8_t *__restrict luma,
+                          int16_t *__restrict blue_difference, int16_t *__restrict red_difference) {
+  for (int32_t y = 0; y < FRAME_HEIGHT; ++y)
+    for (int32_t x = 0; x < FRAME_WIDTH; ++x) {
+      const uint32_t pixel = frame[y * FRAME_WIDTH + x];
+      const int32_t r = int32_t(pixel >> 16 & 0xFF), g = int32_t(pixel >> 8 & 0xFF),
+                    b = int32_t(pixel & 0xFF);
+      const int32_t cell = y * CAPTURE_MARGIN_STRIDE + x;
+      luma[cell] = uint8_t(((66 * r + 129 * g + 25 * b + 128) >> 8) + 16);
+      blue_difference[cell] = int16_t(-38 * r - 74 * g + 112 * b);
+      red_difference[cell] = int16_t(112 * r - 94 * g - 18 * b);
+    }
 }
 
 void capture_place_yuv420(const uint32_t *frame, capture_layout *layout, uint8_t *const planes[3],
                           const int strides[3]) {
-  convert_frame(frame, layout);
-  const std::vector<int32_t> &columns = layout->frame_column, &rows = layout->frame_row;
-  for (int32_t y = 0; y < layout->height; ++y) {
+  convert_frame(frame, layout->luma.data(), layout->blue_difference.data(),
+                layout->red_difference.data());
+  // Locals, not members: stores through uint8_t pointers would force reloads.
+  const int32_t *columns = layout->frame_column.data(), *rows = layout->frame_row.data();
+  const int32_t width = layout->width, height = layout->height;
+  const uint8_t *luma = layout->luma.data();
+  for (int32_t y = 0; y < height; ++y) {
     uint8_t *row = planes[0] + std::ptrdiff_t(y) * strides[0];
-    if (y > 0 && rows[size_t(y)] == rows[size_t(y) - 1]) {
-      std::memcpy(row, row - strides[0], size_t(layout->width));
-      continue;
+    const uint8_t *source = luma + rows[y] * CAPTURE_MARGIN_STRIDE;
+    if (y > 0 && rows[y] == rows[y - 1]) {
+      std::memcpy(row, row - strides[0], size_t(width));
+    } else if (layout->scale == 1 && rows[y] < FRAME_HEIGHT) {
+      std::memset(row, 16, size_t(width));
+      std::memcpy(row + layout->left, source, FRAME_WIDTH);
+    } else {
+      for (int32_t x = 0; x < width; ++x) row[x] = source[columns[x]];
     }
-    if (rows[size_t(y)] < 0) {
-      std::memset(row, 16, size_t(layout->width));
-      continue;
-    }
-    const uint8_t *source = layout->luma.data() + rows[size_t(y)] * FRAME_WIDTH;
-    for (int32_t x = 0; x < layout->width; ++x)
-      row[x] = columns[size_t(x)] < 0 ? 16 : source[columns[size_t(x)]];
   }
-  // Each chroma sample is the mean of its 2 x 2 pixels; black bars add 0.
-  for (int32_t y = 0; y < layout->height / 2; ++y) {
+  // Each chroma sample is the mean of its 2 x 2 pixels.
+  const int16_t *blue_difference = layout->blue_difference.data();
+  const int16_t *red_difference = layout->red_difference.data();
+  for (int32_t y = 0; y < height / 2; ++y) {
     uint8_t *blue = planes[1] + std::ptrdiff_t(y) * strides[1];
     uint8_t *red = planes[2] + std::ptrdiff_t(y) * strides[2];
-    const int32_t row_pair[2] = {rows[size_t(2 * y)], rows[size_t(2 * y + 1)]};
-    for (int32_t x = 0; x < layout->width / 2; ++x) {
-      int32_t blue_sum = 0, red_sum = 0;
-      for (int32_t row : row_pair)
-        for (int32_t column : {columns[size_t(2 * x)], columns[size_t(2 * x + 1)]})
-          if (row >= 0 && column >= 0) {
-            blue_sum += layout->blue_difference[size_t(row * FRAME_WIDTH + column)];
-            red_sum += layout->red_difference[size_t(row * FRAME_WIDTH + column)];
-          }
+    const size_t upper = size_t(rows[2 * y] * CAPTURE_MARGIN_STRIDE);
+    const size_t lower = size_t(rows[2 * y + 1] * CAPTURE_MARGIN_STRIDE);
+    for (int32_t x = 0; x < width / 2; ++x) {
+      const size_t left = size_t(columns[2 * x]), right = size_t(columns[2 * x + 1]);
+      const int32_t blue_sum = blue_difference[upper + left] + blue_difference[upper + right] +
+                               blue_difference[lower + left] + blue_difference[lower + right];
+      const int32_t red_sum = red_difference[upper + left] + red_difference[upper + right] +
+                              red_difference[lower + left] + red_difference[lower + right];
       blue[x] = uint8_t(((blue_sum + 512) >> 10) + 128);
       red[x] = uint8_t(((red_sum + 512) >> 10) + 128);
     }

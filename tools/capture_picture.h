@@ -6,12 +6,17 @@
 #include <cstdint>
 #include <vector>
 
+// The frame's values are looked up through a margin: one more column and one
+// more row than the frame, holding black, which is what the bars show.
+constexpr int32_t CAPTURE_MARGIN_STRIDE = 640 + 1;
+
 struct capture_layout {
   int32_t width = 0, height = 0; // the video's picture
   int32_t scale = 0, left = 0, top = 0;
-  // For each column and row of the video, the frame's column or row it shows, or -1 in a bar.
+  // For each column and row of the video, the frame's column or row it shows;
+  // 640 or 480 (the margin) in a bar.
   std::vector<int32_t> frame_column, frame_row;
-  // yuv420p: the frame's luma and chroma, before scaling.
+  // yuv420p: the frame's luma and chroma with the margin, before scaling.
   std::vector<uint8_t> luma;
   std::vector<int16_t> blue_difference, red_difference; // 256 times U - 128 and V - 128
 };
