@@ -2,7 +2,9 @@
 # Measures quarvelin-capture's speed as a multiple of real time: seconds of
 # video made per second of wall time, for H.264 at 640 x 480 and 1920 x 1080
 # (and the lossless FFV1 capture at 640 x 480), with the CPU time beside it.
-# Wall time depends on what else the machine runs: the load average is shown.
+# Wall time depends on what else the machine runs (the load average is shown);
+# seconds of video per CPU second is what one core of its own would give at
+# least, as the encoders' threads only add to it.
 #   scripts/measure-capture.sh [build-folder] [seconds-of-video]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -25,7 +27,7 @@ for run in "640x480" "1920x1080" "640x480 --lossless"; do
   awk -v run="$run" -v s="$seconds" -v wall="$wall" -v cpu="$user $system" \
     -v bytes="$(stat -c %s "$output")" 'BEGIN {
       split(cpu, t, " ")
-      printf "%-20s %5.1f x real time  (%s s of video: %.2f s wall, %.2f s CPU, %.1f MB)\n",
-             run, s / wall, s, wall, t[1] + t[2], bytes / 1e6 }'
+      printf "%-20s %5.1f x real time, %5.1f x per CPU second  (%s s of video: %.2f s wall, %.2f s CPU, %.1f MB)\n",
+             run, s / wall, s / (t[1] + t[2]), s, wall, t[1] + t[2], bytes / 1e6 }'
   rm -f "$output"
 done
