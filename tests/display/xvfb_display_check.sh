@@ -9,6 +9,7 @@
 # fail to open with status 1 (SCREEN "none" PROGRAM: that program instead of
 # the probe). Exit 77 (skipped) when Xvfb is not installed.
 set -uo pipefail
+source "$(dirname "$0")/../e2e/xvfb_start.sh"
 
 bin=$1 screen=$2 converter=${3:-} scale=${4:-1} left=${5:-0} top=${6:-0} end=${7:-escape}
 sound=${8:-}
@@ -43,15 +44,7 @@ for tool in xdotool xwd xprop; do
   command -v $tool >/dev/null || fail "$tool is not installed"
 done
 
-# Xvfb picks a free display number itself, so parallel runs never collide.
-Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  [[ -s $work/display ]] && break
-  sleep 0.1
-done
-[[ -s $work/display ]] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=:$(head -n1 "$work/display")
+start_xvfb "$screen"
 
 SDL_AUDIODRIVER=dummy "$bin/display_probe" $sound >"$work/out" 2>"$work/err" &
 probe_pid=$!
