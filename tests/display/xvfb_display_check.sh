@@ -9,7 +9,7 @@
 # fail to open with status 1 (SCREEN "none" PROGRAM: that program instead of
 # the probe). Exit 77 (skipped) when Xvfb is not installed.
 set -uo pipefail
-source "$(dirname "$0")/../e2e/xvfb_start.sh"
+source "$(dirname "$0")/../../scripts/xvfb.sh"
 
 bin=$1 screen=$2 converter=${3:-} scale=${4:-1} left=${5:-0} top=${6:-0} end=${7:-escape}
 sound=${8:-}

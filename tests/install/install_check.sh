@@ -7,7 +7,7 @@
 #   install_check.sh BUILD_DIR
 # Exit 77 (skipped) when Xvfb is not installed.
 set -uo pipefail
-source "$(dirname "$0")/../e2e/xvfb_start.sh"
+source "$(dirname "$0")/../../scripts/xvfb.sh"
 
 build=$(realpath "$1")
 work=$(mktemp -d)
