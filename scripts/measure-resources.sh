@@ -13,16 +13,7 @@ seconds=${2:-20}
 probe=$(realpath "$build/tools/quarvelin-present-probe.so")
 show_dir=$(realpath "$build/show")
 work=$(mktemp -d)
-xvfb_pid=
-cleanup() {
-  [[ -n $xvfb_pid ]] && kill -TERM "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-  echo "$*" >&2
-  exit 1
-}
+trap 'stop_xvfb; rm -rf "$work"' EXIT
 
 # measure TITLE ENVIRONMENT...: one run of the show in its folder.
 measure() {

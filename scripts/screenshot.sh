@@ -10,16 +10,7 @@ seconds=${3:-12}
 cd "$(dirname "$0")/.."
 source scripts/xvfb.sh
 work=$(mktemp -d)
-xvfb_pid=
-cleanup() {
-  [[ -n $xvfb_pid ]] && kill -TERM "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-  echo "$*" >&2
-  exit 1
-}
+trap 'stop_xvfb; rm -rf "$work"' EXIT
 mkdir -p "$(dirname "$output")"
 start_xvfb 640x480x24
 

@@ -17,14 +17,10 @@ work=$(mktemp -d)
 xvfb_pid= probe_pid=
 cleanup() {
   [[ -n $probe_pid ]] && kill -KILL "$probe_pid" 2>/dev/null
-  [[ -n $xvfb_pid ]] && kill -TERM "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+  stop_xvfb
   rm -rf "$work"
 }
 trap cleanup EXIT
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
 unset WAYLAND_DISPLAY SDL_VIDEODRIVER XDG_SESSION_TYPE
 # For a probe built with ThreadSanitizer: Mesa's own threads are not ours.
 export TSAN_OPTIONS="${TSAN_OPTIONS:-} suppressions=$(cd "$(dirname "$0")/../.." && pwd)/scripts/tsan.supp"

@@ -17,16 +17,12 @@ manifest="$build/install_manifest.txt"
 xvfb_pid= show_pid=
 cleanup() {
   [[ -n $show_pid ]] && kill -KILL "$show_pid" 2>/dev/null
-  [[ -n $xvfb_pid ]] && kill -TERM "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+  stop_xvfb
   # The build's own record of a real install stays as it was.
   if [[ -f $work/manifest ]]; then mv "$work/manifest" "$manifest"; else rm -f "$manifest"; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
 command -v Xvfb >/dev/null || { echo "Xvfb is not installed; skipped"; exit 77; }
 for tool in xdotool identify; do
   command -v $tool >/dev/null || fail "$tool is not installed"
