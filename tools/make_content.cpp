@@ -41,9 +41,11 @@ int main(int argc, char **argv) {
   const bool written = content_write_all(argv[1], &left_alone);
   if (!left_alone.empty()) {
     std::string names;
-    for (const std::string &name : left_alone) names += " " + name;
-    std::printf("quarvelin-content: kept your own files in %s:%s (delete one to get the generated file back)\n",
-                argv[1], names.c_str());
+    for (const std::string &name : left_alone)
+      names += " " + name;
+    std::printf(
+        "quarvelin-content: kept your own files in %s:%s (delete one to get the generated file back)\n",
+        argv[1], names.c_str());
   }
   if (!written) {
     std::fprintf(stderr, "quarvelin-content: cannot write the files into %s\n", argv[1]);
