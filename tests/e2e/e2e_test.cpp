@@ -59,7 +59,9 @@ struct running_show {
     return show.start(folder,
                       {"DISPLAY=" + server.name(), "SDL_AUDIODRIVER=disk",
                        "SDL_DISKAUDIOFILE=" + audio_path},
-                      fs::absolute(SHOW_FOLDER + "/quarvelin").string());
+                      // The folder's own program: when the folder lacks a file, the
+                      // show does not find it beside its program instead.
+                      fs::absolute(folder + "/quarvelin").string());
   }
   bool window_exists() const { return x.find_window("QUARVELIN") != 0; }
   ~running_show() {
