@@ -5,6 +5,7 @@
 // ones that are heard.
 #include "music/sound_xmp_song.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -24,6 +25,10 @@ constexpr int64_t XM_FIXED_HEADER_BYTES = 60;
 constexpr int64_t XM_SONG_COUNTS_BYTES = 20; // the song header before its order table
 // From this revision on, patterns come before the instruments.
 constexpr uint32_t XM_PATTERNS_FIRST_VERSION = 0x0104;
+constexpr int64_t XM_PATTERN_HEADER_BYTES = 9;     // up to the packed size
+constexpr int64_t XM_INSTRUMENT_HEADER_BYTES = 33; // up to the sample header size
+constexpr int64_t XM_SAMPLE_HEADER_BYTES = 40;
+constexpr uint8_t XM_ADPCM_MARK = 0xAD; // a sample header's reserved byte
 
 uint32_t read_u16(const uint8_t *at) { return uint32_t(at[0]) | uint32_t(at[1]) << 8; }
 uint32_t read_u32(const uint8_t *at) { return read_u16(at) | read_u16(at + 2) << 16; }
@@ -90,20 +95,67 @@ bool plays_first_tick(xmp_context context) {
   return played;
 }
 
-// Whether the file ends before its song header and, in the revisions that
-// store them first, all of its patterns: what a file cut off early lacks.
-bool cut_before_patterns(const uint8_t *data, int64_t size) {
-  if (size < XM_FIXED_HEADER_BYTES + XM_SONG_COUNTS_BYTES) return true;
+// Where the patterns end in a file that stores them first (revision 1.04);
+// 0 for older revisions, which store the instruments first; -1 when the file
+// ends before its song header or patterns are complete.
+int64_t patterns_end(const uint8_t *data, int64_t size) {
+  if (size < XM_FIXED_HEADER_BYTES + XM_SONG_COUNTS_BYTES) return -1;
   int64_t at = XM_FIXED_HEADER_BYTES + int64_t(read_u32(data + XM_FIXED_HEADER_BYTES));
-  if (at > size) return true;
-  if (read_u16(data + 58) < XM_PATTERNS_FIRST_VERSION) return false;
+  if (at > size) return -1;
+  if (read_u16(data + 58) < XM_PATTERNS_FIRST_VERSION) return 0;
   const uint32_t patterns = read_u16(data + XM_FIXED_HEADER_BYTES + 10);
   for (uint32_t i = 0; i < patterns; ++i) {
-    if (at + 9 > size) return true;
+    if (at + XM_PATTERN_HEADER_BYTES > size) return -1;
     at += int64_t(read_u32(data + at)) + read_u16(data + at + 7);
-    if (at > size) return true;
+    if (at > size) return -1;
   }
-  return false;
+  return at;
+}
+
+// How many instruments lie in the file with all their headers, walked as the
+// player walks them (40 bytes a sample header; ModPlug ADPCM data packed to
+// 16 + half a byte a sample). -1 when unknown (older revisions).
+int32_t whole_instruments(const uint8_t *data, int64_t size) {
+  int64_t at = patterns_end(data, size);
+  if (at <= 0) return -1;
+  const uint32_t instruments = read_u16(data + XM_FIXED_HEADER_BYTES + 12);
+  for (uint32_t i = 0; i < instruments; ++i) {
+    if (at + XM_INSTRUMENT_HEADER_BYTES > size) return int32_t(i);
+    const int64_t header = read_u32(data + at);
+    const uint32_t samples = read_u16(data + at + 27);
+    const int64_t sample_headers = at + header;
+    if (samples == 0) {
+      at = sample_headers;
+      continue;
+    }
+    if (header < XM_INSTRUMENT_HEADER_BYTES ||
+        sample_headers + samples * XM_SAMPLE_HEADER_BYTES > size)
+      return int32_t(i);
+    at = sample_headers + samples * XM_SAMPLE_HEADER_BYTES;
+    for (uint32_t s = 0; s < samples; ++s) {
+      const uint8_t *sample = data + sample_headers + s * XM_SAMPLE_HEADER_BYTES;
+      const int64_t length = read_u32(sample);
+      at += sample[17] == XM_ADPCM_MARK ? 16 + (length + 1) / 2 : length;
+    }
+    if (at >= size) return int32_t(i + 1);
+  }
+  return int32_t(instruments);
+}
+
+// The player refuses a file that ends inside an instrument's headers, as
+// trackers that drop unused trailing instruments leave them; loaded again
+// with only the instruments the file holds whole, the song plays.
+int load_without_partial_instruments(xmp_context context, const uint8_t *data, int64_t size) {
+  const int32_t whole = whole_instruments(data, size);
+  if (whole < 0 || whole >= int32_t(read_u16(data + XM_FIXED_HEADER_BYTES + 12))) return -1;
+  uint8_t *copy = static_cast<uint8_t *>(std::malloc(size_t(size)));
+  if (copy == nullptr) return -1;
+  std::memcpy(copy, data, size_t(size));
+  copy[XM_FIXED_HEADER_BYTES + 12] = uint8_t(whole);
+  copy[XM_FIXED_HEADER_BYTES + 13] = 0;
+  const int result = xmp_load_module_from_memory(context, copy, long(size));
+  std::free(copy);
+  return result;
 }
 
 // Some sample of the module holds sound.
@@ -133,8 +185,9 @@ sound_song *sound_xmp_load(const uint8_t *data, int64_t size, int32_t max_channe
     *verdict = SOUND_SONG_REFUSED_BY_PLAYER;
     return nullptr;
   }
-  if (xmp_load_module_from_memory(context, data, long(size)) != 0) {
-    *verdict = cut_before_patterns(data, size) ? SOUND_SONG_CUT_OFF : SOUND_SONG_REFUSED_BY_PLAYER;
+  if (xmp_load_module_from_memory(context, data, long(size)) != 0 &&
+      load_without_partial_instruments(context, data, size) != 0) {
+    *verdict = patterns_end(data, size) < 0 ? SOUND_SONG_CUT_OFF : SOUND_SONG_REFUSED_BY_PLAYER;
     xmp_free_context(context);
     return nullptr;
   }
@@ -143,7 +196,7 @@ sound_song *sound_xmp_load(const uint8_t *data, int64_t size, int32_t max_channe
   if (info.mod == nullptr || info.mod->chn < 1 || info.mod->chn > max_channels)
     *verdict = SOUND_SONG_TOO_MANY_CHANNELS;
   else if (!has_sound(info.mod) || !plays_first_tick(context))
-    *verdict = cut_before_patterns(data, size) ? SOUND_SONG_CUT_OFF : SOUND_SONG_NOTHING_TO_PLAY;
+    *verdict = patterns_end(data, size) < 0 ? SOUND_SONG_CUT_OFF : SOUND_SONG_NOTHING_TO_PLAY;
   sound_song *song = nullptr;
   if (*verdict == SOUND_SONG_PLAYS) {
     song = new (std::nothrow) sound_song{};
