@@ -104,5 +104,4 @@ struct sound_cue {
 // `*cue_count` receives how many there were in all. Returns the sample
 // frames rendered, or -1 when the module is refused as by sound_load_song.
 int64_t sound_render(const void *data, int64_t size, int32_t mixing_rate, int64_t length,
-                     int16_t *samples, sound_cue *cues, int32_t cue_capacity,
-                     int32_t *cue_count);
+                     int16_t *samples, sound_cue *cues, int32_t cue_capacity, int32_t *cue_count);

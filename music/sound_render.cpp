@@ -6,8 +6,7 @@
 #include <cstring>
 
 int64_t sound_render(const void *data, int64_t size, int32_t mixing_rate, int64_t length,
-                     int16_t *samples, sound_cue *cues, int32_t cue_capacity,
-                     int32_t *cue_count) {
+                     int16_t *samples, sound_cue *cues, int32_t cue_capacity, int32_t *cue_count) {
   if (cue_count != nullptr) *cue_count = 0;
   if (data == nullptr || size <= 0) return -1;
   if (mixing_rate < XMP_MIN_SRATE || mixing_rate > XMP_MAX_SRATE) return -1;
@@ -35,8 +34,7 @@ int64_t sound_render(const void *data, int64_t size, int32_t mixing_rate, int64_
       if (cues != nullptr && total < cue_capacity) cues[total] = tick_cues[i];
     int64_t take = song->tick_frames;
     if (take > limit - done) take = limit - done;
-    if (samples != nullptr)
-      std::memcpy(samples + 2 * done, song->tick_samples, size_t(take) * 4);
+    if (samples != nullptr) std::memcpy(samples + 2 * done, song->tick_samples, size_t(take) * 4);
     done += take;
   }
   if (samples != nullptr && !whole_pass && done < length)
@@ -48,6 +46,7 @@ int64_t sound_render(const void *data, int64_t size, int32_t mixing_rate, int64_
 
 int32_t sound_check_song(const void *data, int64_t size) {
   int32_t verdict = SOUND_SONG_PLAYS;
-  sound_xmp_free(sound_xmp_load(static_cast<const uint8_t *>(data), size, XMP_MAX_CHANNELS, &verdict));
+  sound_xmp_free(
+      sound_xmp_load(static_cast<const uint8_t *>(data), size, XMP_MAX_CHANNELS, &verdict));
   return verdict;
 }

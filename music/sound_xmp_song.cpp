@@ -1,8 +1,8 @@
-// The libxmp layer's song: an extended module loaded into a libxmp context and rendered tick by tick, with the notes each
-// tick triggers found from the player's own position and the row's events.
-// Following the player's reported order, row and tick (rather than walking
-// the patterns ourselves) makes jumps, breaks, loops and delays exactly the
-// ones that are heard.
+// The libxmp layer's song: an extended module loaded into a libxmp context
+// and rendered tick by tick, with the notes each tick triggers found from the
+// player's own position and the row's events. Following the player's
+// reported order, row and tick (rather than walking the patterns ourselves)
+// makes jumps, breaks, loops and delays exactly the ones that are heard.
 #include "music/sound_xmp_song.h"
 
 #include <cstdlib>

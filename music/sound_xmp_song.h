@@ -1,5 +1,6 @@
-// sound_xmp_song.h - the libxmp layer's song: loading an extended module, rendering it one tick at a time and finding the notes each
-// tick triggers. Private to sound_xmp.cpp and sound_render.cpp; the device
+// sound_xmp_song.h - the libxmp layer's song: loading an extended module,
+// rendering it one tick at a time and finding the notes each tick triggers.
+// Private to sound_xmp.cpp and sound_render.cpp; the device
 // side and the offline rendering drive the same code.
 #pragma once
 

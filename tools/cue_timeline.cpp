@@ -27,13 +27,12 @@ constexpr int32_t RATE = 32000;
 constexpr double MAX_SECONDS = 3600;
 constexpr size_t LINE_WIDTH = 78;
 
-const char USAGE[] =
-    "usage: quarvelin-cues SONG.XM [SECONDS] [--each]\n"
-    "Prints when each instrument's notes trigger, as the show plays the song:\n"
-    "one pass of the song, or SECONDS (up to 3600) from its start.\n"
-    "  --each   also list every cue with its order, row, tick and channel\n"
-    "  --help   this text\n"
-    "The show cues on instrument 3 (next scene), 4 (logo) and 6 (credits).\n";
+const char USAGE[] = "usage: quarvelin-cues SONG.XM [SECONDS] [--each]\n"
+                     "Prints when each instrument's notes trigger, as the show plays the song:\n"
+                     "one pass of the song, or SECONDS (up to 3600) from its start.\n"
+                     "  --each   also list every cue with its order, row, tick and channel\n"
+                     "  --help   this text\n"
+                     "The show cues on instrument 3 (next scene), 4 (logo) and 6 (credits).\n";
 
 std::string seconds(int64_t frame) {
   char text[32];
@@ -60,7 +59,8 @@ const char *refusal_reason(int32_t verdict) {
   case SOUND_SONG_NOT_XM: return "not an extended module (.xm)";
   case SOUND_SONG_TOO_LARGE: return "too large (the limit is 64 MiB)";
   case SOUND_SONG_CUT_OFF: return "cut off before the end of its patterns";
-  case SOUND_SONG_NOTHING_TO_PLAY: return "nothing to play (no sample holds sound, or no order plays)";
+  case SOUND_SONG_NOTHING_TO_PLAY:
+    return "nothing to play (no sample holds sound, or no order plays)";
   case SOUND_SONG_TOO_MANY_CHANNELS: return "more channels than the show opens";
   default: return "refused by the player (libxmp)";
   }
@@ -130,8 +130,8 @@ int main(int argc, char **argv) {
 
   std::string why;
   const std::vector<uint8_t> bytes = read_song(path, &why);
-  const int32_t verdict = why.empty() ? sound_check_song(bytes.data(), int64_t(bytes.size()))
-                                      : SOUND_SONG_PLAYS;
+  const int32_t verdict =
+      why.empty() ? sound_check_song(bytes.data(), int64_t(bytes.size())) : SOUND_SONG_PLAYS;
   if (!why.empty() || verdict != SOUND_SONG_PLAYS) {
     std::fprintf(stderr, "quarvelin-cues: %s: %s\n", path.c_str(),
                  why.empty() ? refusal_reason(verdict) : why.c_str());
@@ -139,12 +139,12 @@ int main(int argc, char **argv) {
   }
   const int64_t length = int64_t(length_seconds * RATE);
   int32_t count = 0;
-  int64_t rendered = sound_render(bytes.data(), int64_t(bytes.size()), RATE, length, nullptr,
-                                  nullptr, 0, &count);
+  int64_t rendered =
+      sound_render(bytes.data(), int64_t(bytes.size()), RATE, length, nullptr, nullptr, 0, &count);
   std::vector<sound_cue> cues(static_cast<size_t>(count));
   if (rendered >= 0)
-    rendered = sound_render(bytes.data(), int64_t(bytes.size()), RATE, length, nullptr,
-                            cues.data(), count, &count);
+    rendered = sound_render(bytes.data(), int64_t(bytes.size()), RATE, length, nullptr, cues.data(),
+                            count, &count);
   if (rendered < 0) {
     std::fprintf(stderr, "quarvelin-cues: %s: %s\n", path.c_str(),
                  refusal_reason(SOUND_SONG_REFUSED_BY_PLAYER));
@@ -157,7 +157,8 @@ int main(int argc, char **argv) {
   for (const sound_cue &cue : cues) by_instrument[cue.instrument].push_back(cue.sample);
   // The show's three cue instruments first, named, even when they never play.
   char head[64];
-  for (int32_t instrument : {CUE_INSTRUMENT_NEXT_SCENE, CUE_INSTRUMENT_LOGO, CUE_INSTRUMENT_CREDITS}) {
+  for (int32_t instrument :
+       {CUE_INSTRUMENT_NEXT_SCENE, CUE_INSTRUMENT_LOGO, CUE_INSTRUMENT_CREDITS}) {
     const std::vector<int64_t> &frames = by_instrument[instrument];
     std::snprintf(head, sizeof head, "instrument %d (%s, %zu):%s", instrument, role(instrument),
                   frames.size(), frames.empty() ? " never" : "");

@@ -3,8 +3,8 @@
 #include "tools/xm_write.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -28,8 +28,9 @@ struct byte_writer {
 std::vector<uint8_t> pack_pattern(const xm_pattern &pattern) {
   byte_writer out;
   for (const xm_cell &cell : pattern.cells) {
-    unsigned present = (cell.note ? 1u : 0u) | (cell.instrument ? 2u : 0u) | (cell.volume ? 4u : 0u) |
-                       (cell.effect ? 8u : 0u) | (cell.parameter ? 16u : 0u);
+    unsigned present = (cell.note ? 1u : 0u) | (cell.instrument ? 2u : 0u) |
+                       (cell.volume ? 4u : 0u) | (cell.effect ? 8u : 0u) |
+                       (cell.parameter ? 16u : 0u);
     if (present == 31) {
       out.u8(cell.note), out.u8(cell.instrument), out.u8(cell.volume), out.u8(cell.effect),
           out.u8(cell.parameter);
@@ -201,13 +202,13 @@ std::vector<uint8_t> xm_write(const xm_module &module) {
       write_sample_data(out, instrument);
     }
   } else {
-    for (const xm_instrument &instrument : module.instruments) write_instrument_headers(out, instrument);
+    for (const xm_instrument &instrument : module.instruments)
+      write_instrument_headers(out, instrument);
     write_patterns(out, module);
     for (const xm_instrument &instrument : module.instruments) write_sample_data(out, instrument);
   }
   return out.bytes;
 }
-
 
 bool xm_save(const xm_module &module, const std::string &path) {
   std::vector<uint8_t> bytes = xm_write(module);

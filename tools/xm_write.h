@@ -85,7 +85,7 @@ struct xm_module {
   int tempo = 125; // BPM
   int restart = 0; // order to loop back to
   bool linear_frequencies = true;
-  uint16_t version = 0x0104; // 0x0102, 0x0103 or 0x0104
+  uint16_t version = 0x0104;   // 0x0102, 0x0103 or 0x0104
   bool compact_header = false; // song header holds only the orders in use
   std::vector<uint8_t> orders;
   std::vector<xm_pattern> patterns;

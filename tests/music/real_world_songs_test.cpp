@@ -13,7 +13,8 @@ namespace {
 
 std::vector<std::tuple<int, int, int, int64_t>> cue_keys(const std::vector<sound_cue> &cues) {
   std::vector<std::tuple<int, int, int, int64_t>> keys;
-  for (const sound_cue &cue : cues) keys.emplace_back(cue.instrument, cue.order, cue.row, cue.sample);
+  for (const sound_cue &cue : cues)
+    keys.emplace_back(cue.instrument, cue.order, cue.row, cue.sample);
   return keys;
 }
 
