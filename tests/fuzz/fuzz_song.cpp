@@ -6,21 +6,19 @@
 #include <cstdint>
 #include <vector>
 
-namespace {
-constexpr int32_t RATE = 32000;
-constexpr int64_t FRAMES = 2 * RATE;
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  constexpr int32_t RATE = 32000;
+  constexpr int64_t FRAMES = 2 * RATE;
   if (sound_check_song(data, int64_t(size)) != SOUND_SONG_PLAYS) return 0;
   static std::vector<int16_t> samples(2 * FRAMES);
   sound_cue cues[256];
   int32_t count = 0;
   const int64_t rendered =
       sound_render(data, int64_t(size), RATE, FRAMES, samples.data(), cues, 256, &count);
-  // A song the check accepts renders; the cues it reports lie in what was rendered.
-  if (rendered != FRAMES || count < 0) __builtin_trap();
+  // Whatever plays stays within what was asked, and its cues within what played.
+  if (rendered < 0 || rendered > FRAMES || count < 0) __builtin_trap();
   for (int32_t i = 0; i < count && i < 256; ++i)
-    if (cues[i].sample < 0 || cues[i].sample >= FRAMES || cues[i].instrument < 1) __builtin_trap();
+    if (cues[i].sample < 0 || cues[i].sample >= rendered || cues[i].instrument < 1)
+      __builtin_trap();
   return 0;
 }
