@@ -19,8 +19,8 @@
 // below the row's speed. An EDx (x from 1) in a cell without a note replays
 // the channel's last triggered note, as FastTracker II does: it triggers the
 // cell's instrument, or the channel's current one, at tick x; nothing when
-// the channel has triggered no note yet. A pattern delay EEx does not repeat the row's
-// triggers; rows played again by E6x, Bxx or Dxx trigger again.
+// the channel has triggered no note yet. A pattern delay EEx does not repeat
+// the row's triggers; rows played again by E6x, Bxx or Dxx trigger again.
 //
 // Offline rendering (sound_render) runs the same player and cue rules on a
 // module held in memory, with no device; tests and tools use it. Only the

@@ -165,20 +165,21 @@ bool has_sound(const xmp_module *module) {
   return false;
 }
 
-} // namespace
-
-int32_t sound_xmp_check(const uint8_t *data, int64_t size) {
+// What the layer itself checks before handing a module to the player: an
+// extended module's mark and the size limit.
+int32_t check_mark_and_size(const uint8_t *data, int64_t size) {
   static const char ID[] = "Extended Module: ";
-  if (data == nullptr || size < int64_t(sizeof ID - 1) ||
-      std::memcmp(data, ID, sizeof ID - 1) != 0)
+  if (data == nullptr || size < int64_t(sizeof ID - 1) || std::memcmp(data, ID, sizeof ID - 1) != 0)
     return SOUND_SONG_NOT_XM;
   if (size > SOUND_MAX_FILE_BYTES) return SOUND_SONG_TOO_LARGE;
   return SOUND_SONG_PLAYS;
 }
 
+} // namespace
+
 sound_song *sound_xmp_load(const uint8_t *data, int64_t size, int32_t max_channels,
                            int32_t *verdict) {
-  *verdict = sound_xmp_check(data, size);
+  *verdict = check_mark_and_size(data, size);
   if (*verdict != SOUND_SONG_PLAYS) return nullptr;
   xmp_context context = xmp_create_context();
   if (context == nullptr) {
@@ -193,9 +194,10 @@ sound_song *sound_xmp_load(const uint8_t *data, int64_t size, int32_t max_channe
   }
   xmp_module_info info;
   xmp_get_module_info(context, &info);
-  if (info.mod == nullptr || info.mod->chn < 1 || info.mod->chn > max_channels)
+  if (info.mod != nullptr && info.mod->chn > max_channels)
     *verdict = SOUND_SONG_TOO_MANY_CHANNELS;
-  else if (!has_sound(info.mod) || !plays_first_tick(context))
+  else if (info.mod == nullptr || info.mod->chn < 1 || !has_sound(info.mod) ||
+           !plays_first_tick(context))
     *verdict = patterns_end(data, size) < 0 ? SOUND_SONG_CUT_OFF : SOUND_SONG_NOTHING_TO_PLAY;
   sound_song *song = nullptr;
   if (*verdict == SOUND_SONG_PLAYS) {

@@ -1,7 +1,7 @@
 // sound_xmp_song.h - the libxmp layer's song: loading an extended module,
 // rendering it one tick at a time and finding the notes each tick triggers.
-// Private to sound_xmp.cpp and sound_render.cpp; the device
-// side and the offline rendering drive the same code.
+// Private to sound_xmp.cpp and sound_render.cpp; the device side and the
+// offline rendering drive the same code.
 #pragma once
 
 #include "music/sound.h"
@@ -35,10 +35,6 @@ struct sound_song {
   std::atomic<int64_t> played; // sample frames the device has taken
   std::atomic<sound_instrument_callback> callbacks[SOUND_INSTRUMENT_SLOTS];
 };
-
-// What the layer itself checks before handing a module to the player: an
-// extended module's mark and the size limit. A sound_verdict.
-int32_t sound_xmp_check(const uint8_t *data, int64_t size);
 
 // Loads a module held in memory; nullptr when refused, `*verdict` saying why
 // (a sound_verdict). Modules with more than `max_channels` channels are
