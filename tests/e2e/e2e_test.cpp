@@ -217,7 +217,8 @@ TEST(ShowFailures, ABadSongEndsWithOneAndClosesTheDisplay) {
   const damaged cases[] = {
       {"missing", true, {}},
       {"empty", false, {}},
-      {"truncated", false, std::vector<uint8_t>(song.begin(), song.begin() + long(song.size() / 3))},
+      // Cut inside its first pattern (a cut inside sample data plays what is there).
+      {"truncated", false, std::vector<uint8_t>(song.begin(), song.begin() + 400)},
       {"header only", false, std::vector<uint8_t>(song.begin(), song.begin() + 60)},
       {"random bytes", false, random_bytes},
       {"another format", false, other_format},
