@@ -16,8 +16,11 @@
 // without a note, and a note with tone portamento (3xx, 5xx, volume column
 // Mx) trigger nothing; neither does an instrument above the song's count. A
 // note delay EDx triggers at tick x of its row, and not at all when x is not
-// below the row's speed. A pattern delay EEx does not repeat the row's
-// triggers; rows played again by E6x, Bxx or Dxx trigger again.
+// below the row's speed. An EDx (x from 1) in a cell without a note replays
+// the channel's last triggered note, as FastTracker II does: it triggers the
+// cell's instrument, or the channel's current one, at tick x; nothing when
+// the channel has triggered no note yet. A pattern delay EEx does not repeat
+// the row's triggers; rows played again by E6x, Bxx or Dxx trigger again.
 //
 // Offline rendering (sound_render) runs the same player and cue rules on a
 // module held in memory, with no device; tests and tools use it. Only the
@@ -40,10 +43,29 @@ float sound_version();
 // Opens the output: mixing rate in Hz, software channels (1..64), flags (0).
 // Stereo 16-bit output. 1/0.
 int sound_init(int32_t mixing_rate, int32_t channels, uint32_t flags);
+// Largest module file the layer reads.
+constexpr int64_t SOUND_MAX_FILE_BYTES = 64 << 20;
+
+// Whether a module plays, or why it is refused.
+enum sound_verdict : int32_t {
+  SOUND_SONG_PLAYS = 0,
+  SOUND_SONG_NOT_XM,            // empty, or not an extended module
+  SOUND_SONG_TOO_LARGE,         // above SOUND_MAX_FILE_BYTES
+  SOUND_SONG_CUT_OFF,           // the file ends before its patterns do
+  SOUND_SONG_REFUSED_BY_PLAYER, // the player cannot load it
+  SOUND_SONG_NOTHING_TO_PLAY,   // no sample holds sound, or no order plays
+  SOUND_SONG_TOO_MANY_CHANNELS, // more channels than the output opened
+};
+
 // Loads an extended module file; nullptr when the file is missing, is not a
-// complete extended module, needs more channels than sound_init opened, or
-// the player refuses it.
+// regular file, or is refused (any verdict but SOUND_SONG_PLAYS). Whatever
+// the player loads and can play is accepted: older format revisions, short
+// song headers, files that end among instruments or inside sample data
+// (what is missing stays silent).
 sound_song *sound_load_song(const char *path);
+// The verdict on the module in `data` (`size` bytes), as sound_render and,
+// for up to 64 channels, sound_load_song give it. Needs no sound_init.
+int32_t sound_check_song(const void *data, int64_t size);
 // Starts playback from the beginning; the song loops by itself. Needs
 // sound_init. 1/0.
 int sound_play_song(sound_song *song);
@@ -77,10 +99,9 @@ struct sound_cue {
 // device. `length` stereo sample frames, or when `length` <= 0 exactly one
 // pass of the song, up to where it loops (at most one hour). `samples`, when
 // not null, receives the interleaved 16-bit stereo output and must hold
-// 2 * length values (pass null with a whole pass). The first `cue_capacity` cues go to `cues`, in the
-// order they play; `*cue_count` receives how many there were in all.
-// Returns the sample frames rendered, or -1 when the module is refused as by
-// sound_load_song.
+// 2 * length values; with a whole pass it must be null (refused otherwise).
+// The first `cue_capacity` cues go to `cues`, in the order they play;
+// `*cue_count` receives how many there were in all. Returns the sample
+// frames rendered, or -1 when the module is refused as by sound_load_song.
 int64_t sound_render(const void *data, int64_t size, int32_t mixing_rate, int64_t length,
-                     int16_t *samples, sound_cue *cues, int32_t cue_capacity,
-                     int32_t *cue_count);
+                     int16_t *samples, sound_cue *cues, int32_t cue_capacity, int32_t *cue_count);

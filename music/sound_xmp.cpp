@@ -174,7 +174,8 @@ sound_song *sound_load_song(const char *path) {
   int64_t size = 0;
   uint8_t *data = read_song_file(path, &size);
   if (data == nullptr) return nullptr;
-  sound_song *song = sound_xmp_load(data, size, sound_channels);
+  int32_t verdict = SOUND_SONG_PLAYS;
+  sound_song *song = sound_xmp_load(data, size, sound_channels, &verdict);
   std::free(data);
   return song;
 }

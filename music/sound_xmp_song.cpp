@@ -1,11 +1,11 @@
-// The libxmp layer's song: an extended module checked for completeness,
-// loaded into a libxmp context and rendered tick by tick, with the notes each
-// tick triggers found from the player's own position and the row's events.
-// Following the player's reported order, row and tick (rather than walking
-// the patterns ourselves) makes jumps, breaks, loops and delays exactly the
-// ones that are heard.
+// The libxmp layer's song: an extended module loaded into a libxmp context
+// and rendered tick by tick, with the notes each tick triggers found from the
+// player's own position and the row's events. Following the player's
+// reported order, row and tick (rather than walking the patterns ourselves)
+// makes jumps, breaks, loops and delays exactly the ones that are heard.
 #include "music/sound_xmp_song.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -22,11 +22,13 @@ constexpr uint8_t PLAYER_FIRST_NOTE = 1 + 12;
 constexpr uint8_t PLAYER_LAST_NOTE = 96 + 12;
 
 constexpr int64_t XM_FIXED_HEADER_BYTES = 60;
-constexpr int64_t XM_SONG_HEADER_BYTES = 20 + 256; // counts, flags, speeds and the order table
-constexpr int64_t XM_PATTERN_HEADER_BYTES = 9;
-constexpr int64_t XM_INSTRUMENT_HEADER_BYTES = 29; // up to the sample count
+constexpr int64_t XM_SONG_COUNTS_BYTES = 20; // the song header before its order table
+// From this revision on, patterns come before the instruments.
+constexpr uint32_t XM_PATTERNS_FIRST_VERSION = 0x0104;
+constexpr int64_t XM_PATTERN_HEADER_BYTES = 9;     // up to the packed size
+constexpr int64_t XM_INSTRUMENT_HEADER_BYTES = 33; // up to the sample header size
 constexpr int64_t XM_SAMPLE_HEADER_BYTES = 40;
-constexpr uint16_t XM_VERSION = 0x0104;
+constexpr uint8_t XM_ADPCM_MARK = 0xAD; // a sample header's reserved byte
 
 uint32_t read_u16(const uint8_t *at) { return uint32_t(at[0]) | uint32_t(at[1]) << 8; }
 uint32_t read_u32(const uint8_t *at) { return read_u16(at) | read_u16(at + 2) << 16; }
@@ -63,7 +65,9 @@ void read_row_triggers(sound_song *song, const xmp_frame_info &info, sound_cue *
     if (delay >= info.speed) continue;
     if (event.ins != 0) song->channel_instrument[channel] = event.ins;
 
-    if (event.note < PLAYER_FIRST_NOTE || event.note > PLAYER_LAST_NOTE) continue;
+    // A delayed cell without a note replays the channel's last note.
+    const bool replays = event.note == 0 && delay > 0 && song->channel_played[channel];
+    if (!replays && (event.note < PLAYER_FIRST_NOTE || event.note > PLAYER_LAST_NOTE)) continue;
     if (is_tone_portamento(event.fxt) || is_tone_portamento(event.f2t)) continue;
     if ((event.fxt == EFFECT_KEY_OFF && event.fxp == 0) ||
         (event.f2t == EFFECT_KEY_OFF && event.f2p == 0))
@@ -71,6 +75,7 @@ void read_row_triggers(sound_song *song, const xmp_frame_info &info, sound_cue *
     const int32_t instrument = song->channel_instrument[channel];
     if (instrument < 1 || instrument > module->ins) continue;
 
+    song->channel_played[channel] = true;
     if (delay == 0) {
       add_cue(song, info, channel, instrument, cues, cue_count);
     } else {
@@ -90,73 +95,115 @@ bool plays_first_tick(xmp_context context) {
   return played;
 }
 
-} // namespace
-
-int sound_xmp_check_module(const uint8_t *data, int64_t size) {
-  static const char ID[] = "Extended Module: ";
-  if (data == nullptr || size < XM_FIXED_HEADER_BYTES + 4) return 0;
-  if (std::memcmp(data, ID, sizeof ID - 1) != 0) return 0;
-  if (read_u16(data + 58) != XM_VERSION) return 0;
-  const int64_t header_bytes = read_u32(data + 60);
-  if (header_bytes < XM_SONG_HEADER_BYTES || XM_FIXED_HEADER_BYTES + header_bytes > size) return 0;
-  const uint8_t *song_header = data + XM_FIXED_HEADER_BYTES;
-  const uint32_t length = read_u16(song_header + 4);
-  const uint32_t channels = read_u16(song_header + 8);
-  const uint32_t patterns = read_u16(song_header + 10);
-  const uint32_t instruments = read_u16(song_header + 12);
-  if (length == 0 || length > 256 || channels == 0 || channels > XMP_MAX_CHANNELS ||
-      patterns > 256 || instruments > 128)
-    return 0;
-
-  int64_t at = XM_FIXED_HEADER_BYTES + header_bytes;
+// Where the patterns end in a file that stores them first (revision 1.04);
+// 0 for older revisions, which store the instruments first; -1 when the file
+// ends before its song header or patterns are complete.
+int64_t patterns_end(const uint8_t *data, int64_t size) {
+  if (size < XM_FIXED_HEADER_BYTES + XM_SONG_COUNTS_BYTES) return -1;
+  int64_t at = XM_FIXED_HEADER_BYTES + int64_t(read_u32(data + XM_FIXED_HEADER_BYTES));
+  if (at > size) return -1;
+  if (read_u16(data + 58) < XM_PATTERNS_FIRST_VERSION) return 0;
+  const uint32_t patterns = read_u16(data + XM_FIXED_HEADER_BYTES + 10);
   for (uint32_t i = 0; i < patterns; ++i) {
-    if (at + XM_PATTERN_HEADER_BYTES > size) return 0;
-    const int64_t pattern_header = read_u32(data + at);
-    if (pattern_header < XM_PATTERN_HEADER_BYTES) return 0;
-    at += pattern_header + read_u16(data + at + 7);
-    if (at > size) return 0;
+    if (at + XM_PATTERN_HEADER_BYTES > size) return -1;
+    at += int64_t(read_u32(data + at)) + read_u16(data + at + 7);
+    if (at > size) return -1;
   }
-  for (uint32_t i = 0; i < instruments; ++i) {
-    if (at + XM_INSTRUMENT_HEADER_BYTES > size) return 0;
-    const int64_t instrument_header = read_u32(data + at);
-    const uint32_t samples = read_u16(data + at + 27);
-    if (instrument_header < XM_INSTRUMENT_HEADER_BYTES) return 0;
-    if (samples == 0) {
-      at += instrument_header;
-      if (at > size) return 0;
-      continue;
-    }
-    if (instrument_header < XM_INSTRUMENT_HEADER_BYTES + 4 || at + instrument_header > size)
-      return 0;
-    const int64_t sample_header = read_u32(data + at + 29);
-    if (sample_header < XM_SAMPLE_HEADER_BYTES) return 0;
-    at += instrument_header;
-    int64_t sample_bytes = 0;
-    for (uint32_t s = 0; s < samples; ++s) {
-      if (at + sample_header > size) return 0;
-      sample_bytes += read_u32(data + at);
-      at += sample_header;
-    }
-    at += sample_bytes;
-    if (at > size) return 0;
-  }
-  return 1;
+  return at;
 }
 
-sound_song *sound_xmp_load(const uint8_t *data, int64_t size, int32_t max_channels) {
-  if (!sound_xmp_check_module(data, size)) return nullptr;
+// How many instruments lie in the file with all their headers, walked as the
+// player walks them (40 bytes a sample header; ModPlug ADPCM data packed to
+// 16 + half a byte a sample). -1 when unknown (older revisions).
+int32_t whole_instruments(const uint8_t *data, int64_t size) {
+  int64_t at = patterns_end(data, size);
+  if (at <= 0) return -1;
+  const uint32_t instruments = read_u16(data + XM_FIXED_HEADER_BYTES + 12);
+  for (uint32_t i = 0; i < instruments; ++i) {
+    if (at + XM_INSTRUMENT_HEADER_BYTES > size) return int32_t(i);
+    const int64_t header = read_u32(data + at);
+    const uint32_t samples = read_u16(data + at + 27);
+    const int64_t sample_headers = at + header;
+    if (samples == 0) {
+      at = sample_headers;
+      continue;
+    }
+    if (header < XM_INSTRUMENT_HEADER_BYTES ||
+        sample_headers + samples * XM_SAMPLE_HEADER_BYTES > size)
+      return int32_t(i);
+    at = sample_headers + samples * XM_SAMPLE_HEADER_BYTES;
+    for (uint32_t s = 0; s < samples; ++s) {
+      const uint8_t *sample = data + sample_headers + s * XM_SAMPLE_HEADER_BYTES;
+      const int64_t length = read_u32(sample);
+      at += sample[17] == XM_ADPCM_MARK ? 16 + (length + 1) / 2 : length;
+    }
+    if (at >= size) return int32_t(i + 1);
+  }
+  return int32_t(instruments);
+}
+
+// The player refuses a file that ends inside an instrument's headers, as
+// trackers that drop unused trailing instruments leave them; loaded again
+// with only the instruments the file holds whole, the song plays.
+int load_without_partial_instruments(xmp_context context, const uint8_t *data, int64_t size) {
+  const int32_t whole = whole_instruments(data, size);
+  if (whole < 0 || whole >= int32_t(read_u16(data + XM_FIXED_HEADER_BYTES + 12))) return -1;
+  uint8_t *copy = static_cast<uint8_t *>(std::malloc(size_t(size)));
+  if (copy == nullptr) return -1;
+  std::memcpy(copy, data, size_t(size));
+  copy[XM_FIXED_HEADER_BYTES + 12] = uint8_t(whole);
+  copy[XM_FIXED_HEADER_BYTES + 13] = 0;
+  const int result = xmp_load_module_from_memory(context, copy, long(size));
+  std::free(copy);
+  return result;
+}
+
+// Some sample of the module holds sound.
+bool has_sound(const xmp_module *module) {
+  for (int32_t i = 0; i < module->smp; ++i)
+    if (module->xxs[i].len > 0 && module->xxs[i].data != nullptr) return true;
+  return false;
+}
+
+// What the layer itself checks before handing a module to the player: an
+// extended module's mark and the size limit.
+int32_t check_mark_and_size(const uint8_t *data, int64_t size) {
+  static const char ID[] = "Extended Module: ";
+  if (data == nullptr || size < int64_t(sizeof ID - 1) || std::memcmp(data, ID, sizeof ID - 1) != 0)
+    return SOUND_SONG_NOT_XM;
+  if (size > SOUND_MAX_FILE_BYTES) return SOUND_SONG_TOO_LARGE;
+  return SOUND_SONG_PLAYS;
+}
+
+} // namespace
+
+sound_song *sound_xmp_load(const uint8_t *data, int64_t size, int32_t max_channels,
+                           int32_t *verdict) {
+  *verdict = check_mark_and_size(data, size);
+  if (*verdict != SOUND_SONG_PLAYS) return nullptr;
   xmp_context context = xmp_create_context();
-  if (context == nullptr) return nullptr;
-  if (xmp_load_module_from_memory(context, data, long(size)) != 0) {
+  if (context == nullptr) {
+    *verdict = SOUND_SONG_REFUSED_BY_PLAYER;
+    return nullptr;
+  }
+  if (xmp_load_module_from_memory(context, data, long(size)) != 0 &&
+      load_without_partial_instruments(context, data, size) != 0) {
+    *verdict = patterns_end(data, size) < 0 ? SOUND_SONG_CUT_OFF : SOUND_SONG_REFUSED_BY_PLAYER;
     xmp_free_context(context);
     return nullptr;
   }
   xmp_module_info info;
   xmp_get_module_info(context, &info);
+  if (info.mod != nullptr && info.mod->chn > max_channels)
+    *verdict = SOUND_SONG_TOO_MANY_CHANNELS;
+  else if (info.mod == nullptr || info.mod->chn < 1 || !has_sound(info.mod) ||
+           !plays_first_tick(context))
+    *verdict = patterns_end(data, size) < 0 ? SOUND_SONG_CUT_OFF : SOUND_SONG_NOTHING_TO_PLAY;
   sound_song *song = nullptr;
-  if (info.mod != nullptr && info.mod->chn >= 1 && info.mod->chn <= max_channels &&
-      plays_first_tick(context))
+  if (*verdict == SOUND_SONG_PLAYS) {
     song = new (std::nothrow) sound_song{};
+    if (song == nullptr) *verdict = SOUND_SONG_REFUSED_BY_PLAYER;
+  }
   if (song == nullptr) {
     xmp_release_module(context);
     xmp_free_context(context);
@@ -184,6 +231,7 @@ int sound_xmp_start(sound_song *song, int32_t mixing_rate) {
   song->mixing_rate = mixing_rate;
   for (int32_t channel = 0; channel < XMP_MAX_CHANNELS; ++channel) {
     song->channel_instrument[channel] = 0;
+    song->channel_played[channel] = false;
     song->delayed_tick[channel] = -1;
   }
   song->rendered = 0;

@@ -1,7 +1,7 @@
-// sound_xmp_song.h - the libxmp layer's song: checking and loading an
-// extended module, rendering it one tick at a time and finding the notes each
-// tick triggers. Private to sound_xmp.cpp and sound_render.cpp; the device
-// side and the offline rendering drive the same code.
+// sound_xmp_song.h - the libxmp layer's song: loading an extended module,
+// rendering it one tick at a time and finding the notes each tick triggers.
+// Private to sound_xmp.cpp and sound_render.cpp; the device side and the
+// offline rendering drive the same code.
 #pragma once
 
 #include "music/sound.h"
@@ -13,8 +13,6 @@
 
 // Instrument numbers a cell can hold.
 constexpr int32_t SOUND_INSTRUMENT_SLOTS = 256;
-// Largest module file the layer reads.
-constexpr int64_t SOUND_MAX_FILE_BYTES = 64 << 20;
 
 struct sound_song {
   xmp_context context;
@@ -23,6 +21,7 @@ struct sound_song {
 
   // Cue tracking, advanced tick by tick on the thread that renders.
   int32_t channel_instrument[XMP_MAX_CHANNELS]; // last instrument named on each channel, 0 none
+  bool channel_played[XMP_MAX_CHANNELS];        // the channel has triggered a note
   int32_t delayed_instrument[XMP_MAX_CHANNELS]; // note-delayed trigger waiting in this row
   int32_t delayed_tick[XMP_MAX_CHANNELS];       // its tick, -1 none
   int64_t rendered;                             // sample frames rendered before the current tick
@@ -37,13 +36,11 @@ struct sound_song {
   std::atomic<sound_instrument_callback> callbacks[SOUND_INSTRUMENT_SLOTS];
 };
 
-// Checks that `data` is a complete extended module: its header, every pattern,
-// every instrument and all sample data lie within `size`.
-int sound_xmp_check_module(const uint8_t *data, int64_t size);
-
-// Checks and loads a module held in memory; nullptr when refused. Modules
-// with more than `max_channels` channels are refused.
-sound_song *sound_xmp_load(const uint8_t *data, int64_t size, int32_t max_channels);
+// Loads a module held in memory; nullptr when refused, `*verdict` saying why
+// (a sound_verdict). Modules with more than `max_channels` channels are
+// refused.
+sound_song *sound_xmp_load(const uint8_t *data, int64_t size, int32_t max_channels,
+                           int32_t *verdict);
 void sound_xmp_free(sound_song *song);
 
 // Starts the player at the beginning of the song. 1/0.

@@ -1,24 +1,24 @@
 #!/usr/bin/env bash
 # Takes a screenshot of the show from a real run on a private X server.
 #   scripts/screenshot.sh [build-folder] [output.png] [seconds-into-the-show]
+# The output defaults to screenshot.png in the build folder; paths are taken
+# from the folder the script is started in.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-build=${1:-build}
-output=$(realpath -m "${2:-docs/screenshot.png}")
+build=$(realpath "${1:-build}")
+output=$(realpath -m "${2:-$build/screenshot.png}")
 seconds=${3:-12}
-display=:$((90 + RANDOM % 50))
+cd "$(dirname "$0")/.."
+source scripts/xvfb.sh
+work=$(mktemp -d)
+trap 'stop_xvfb; rm -rf "$work"' EXIT
 mkdir -p "$(dirname "$output")"
-
-Xvfb "$display" -screen 0 640x480x24 -nolisten tcp &
-server=$!
-trap 'kill $server 2>/dev/null || true' EXIT
-for _ in $(seq 100); do [[ -S /tmp/.X11-unix/X${display#:} ]] && break; sleep 0.05; done
+start_xvfb 640x480x24
 
 cd "$build/show"
-DISPLAY=$display SDL_AUDIODRIVER=dummy ./quarvelin &
+SDL_AUDIODRIVER=dummy ./quarvelin &
 show=$!
 sleep "$seconds"
-DISPLAY=$display xwd -root -silent | convert xwd:- "$output"
-DISPLAY=$display xdotool key Escape
+xwd -root -silent | convert xwd:- "$output"
+xdotool key Escape
 wait "$show"
 echo "wrote $output"

@@ -17,7 +17,7 @@ packages=(g++ cmake ninja-build pkg-config libsdl2-dev libxmp-dev
 # Tests, benchmarks and the checks that look at a real window and listen to real sound.
 if [[ $what == test ]]; then
   packages+=(libgtest-dev libbenchmark-dev xvfb xauth xdotool x11-apps x11-utils imagemagick sox
-             openmpt123 libopenmpt-dev)
+             openmpt123 libopenmpt-dev clang libclang-rt-14-dev)
 fi
 
 missing=()
@@ -43,6 +43,7 @@ fi
 # The tests, and the show itself, under the sanitizers first; then the
 # optimised build with every test, the real-window ones included.
 scripts/sanitize.sh
+scripts/fuzz.sh 60
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUARVELIN_TESTS=ON -DQUARVELIN_BENCH=ON
 cmake --build build
 ctest --test-dir build --output-on-failure --timeout 600

@@ -1,3 +1,6 @@
 #include "show/show.h"
 
-int main() { return demo_main(); }
+int main() {
+  show_enter_files_folder();
+  return demo_main();
+}

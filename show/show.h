@@ -57,6 +57,19 @@ const uint8_t *show_scene_picture(int32_t code);
 // follows it.
 void show_compose_frame(int32_t frame_time_ms);
 
+// The folder whose files the show uses, with a trailing separator, or ""
+// for the current folder: the current folder when it holds the song, else
+// the program's own folder (`program_folder`, ending in a separator, or
+// nullptr when unknown) when it does, else the installed data folder
+// `data_below_program` below it (e.g. "../share/quarvelin/") when it does,
+// else the current folder. `holds_file(path)` says whether a file exists.
+// The result stays valid until the next call.
+const char *show_choose_folder(const char *program_folder, const char *data_below_program,
+                               int (*holds_file)(const char *path));
+
+// Makes the chosen folder the current one, before anything is loaded.
+void show_enter_files_folder();
+
 // The program: start-up, then the frame loop for ever. Returns 1 when the
 // display or the music cannot be started; every other end is an exit from
 // the display's events.

@@ -11,6 +11,8 @@
 #include "show/show.h"
 #include "tools/capture_encode.h"
 
+#include <SDL.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -18,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -35,8 +38,9 @@ constexpr int32_t MAX_HEIGHT = 4320;
 const char USAGE[] =
     "usage: quarvelin-capture OUTPUT [--seconds N] [--fps F] [--size WxH] [--lossless]\n"
     "\n"
-    "Records the show into the video file OUTPUT, faster than real time. Run it from\n"
-    "the show's folder (build/show): it reads the same pictures and RETRO.XM.\n"
+    "Records the show into the video file OUTPUT, faster than real time. It reads the\n"
+    "show's pictures and RETRO.XM from the current folder when it holds RETRO.XM,\n"
+    "else from its own folder (build/show), as the show does.\n"
     "\n"
     "  --seconds N   length in seconds (decimals allowed, up to 3600); default: one\n"
     "                pass of the song, up to where it starts again\n"
@@ -146,7 +150,8 @@ struct song_rendering {
 bool render_song(double seconds, song_rendering *out, std::string *error) {
   std::ifstream file(MUSIC_SONG_FILE, std::ios::binary);
   if (!file) {
-    *error = std::string("cannot read ") + MUSIC_SONG_FILE + " (run from the show's folder)";
+    *error = std::string("cannot find ") + MUSIC_SONG_FILE +
+             " here or beside quarvelin-capture (run it from the show's folder)";
     return false;
   }
   std::vector<uint8_t> song((std::istreambuf_iterator<char>(file)),
@@ -236,6 +241,30 @@ bool capture(const options &args, const song_rendering &song, capture_encoder *e
          capture_encode_finish(encoder, error);
 }
 
+bool holds_regular_file(const char *path) {
+  struct stat info;
+  return stat(path, &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// Moves to the show's files as the show does: the current folder when it holds
+// the song, else this program's own folder. `output` keeps naming the same file.
+bool enter_show_folder(std::string *output, std::string *error) {
+  std::error_code failure;
+  std::filesystem::path absolute = std::filesystem::absolute(*output, failure);
+  if (failure) {
+    *error = "cannot tell where " + *output + " is";
+    return false;
+  }
+  *output = absolute.string();
+  char *program_folder = SDL_GetBasePath();
+  const char *folder = show_choose_folder(
+      program_folder, nullptr, [](const char *path) { return holds_regular_file(path) ? 1 : 0; });
+  const bool moved = folder[0] == '\0' || chdir(folder) == 0;
+  if (!moved) *error = std::string("cannot enter ") + folder;
+  SDL_free(program_folder);
+  return moved;
+}
+
 // A new empty file beside `output`, readable as an ordinary new file would be.
 bool make_temporary(const std::string &output, std::string *path, std::string *error) {
   std::vector<char> name(output.begin(), output.end());
@@ -272,7 +301,7 @@ int main(int argc, char **argv) {
     return 0;
   }
   song_rendering song;
-  if (!render_song(args.seconds, &song, &error)) {
+  if (!enter_show_folder(&args.output, &error) || !render_song(args.seconds, &song, &error)) {
     std::fprintf(stderr, "quarvelin-capture: %s\n", error.c_str());
     return 1;
   }

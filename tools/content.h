@@ -12,7 +12,9 @@
 //   content_song()        "RETRO.XM" as module data (see content_song.cpp)
 //   content_cues(song)    the cue notes (instruments 3, 4, 6) of one pass
 //                         through the order list, with their times
-//   content_write_all(d)  writes the ten files into folder d; false on a write error
+//   content_write_all(d)  writes the ten files into folder d (created when
+//                         missing), except files the user put in their place;
+//                         false when the folder or a file cannot be written
 #pragma once
 
 // Sizes and cue instruments are the show's own.
@@ -45,4 +47,10 @@ double content_loop_seconds(const xm_module &song);
 // Notes 1..96 carrying instrument 3, 4 or 6, in playing order.
 std::vector<content_cue> content_cues(const xm_module &song);
 
-bool content_write_all(const std::string &folder);
+// The record, in the folder, of what the generator last wrote there.
+constexpr const char *CONTENT_RECORD_FILE = ".quarvelin-content";
+
+// Writes each file that is missing or still exactly what the record says was
+// written; any other file is left as it is and its name added to
+// `left_alone` (when given).
+bool content_write_all(const std::string &folder, std::vector<std::string> *left_alone = nullptr);

@@ -1,24 +1,124 @@
-// Writes the ten data files of the show into one folder.
+// Writes the ten data files of the show into one folder, without ever
+// overwriting a file the user put there.
+//
+// The folder keeps a small record (CONTENT_RECORD_FILE) of what was last
+// written: one line "name size checksum" per file. A file is written when it
+// is missing, or when it still holds exactly what the record says was
+// written; any other file is the user's own and stays as it is. Each file is
+// written beside its place and then renamed over it, so an interrupted run
+// never leaves half a file.
 #include "tools/content.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <sstream>
+#include <system_error>
 
 namespace {
 
-bool save(const std::string &path, const std::vector<uint8_t> &bytes) {
-  FILE *file = std::fopen(path.c_str(), "wb");
-  if (!file) return false;
+namespace fs = std::filesystem;
+
+struct recorded_file {
+  uint64_t size = 0;
+  uint64_t checksum = 0;
+};
+
+bool save(const fs::path &path, const std::vector<uint8_t> &bytes) {
+  fs::path part = path;
+  part += ".part";
+  FILE *file = std::fopen(part.string().c_str(), "wb");
+  if (!file)
+    return false;
   const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  return std::fclose(file) == 0 && written;
+  std::error_code error;
+  if (std::fclose(file) == 0 && written)
+    fs::rename(part, path, error);
+  else
+    error = std::make_error_code(std::errc::io_error);
+  if (error)
+    fs::remove(part, error);
+  return !error;
+}
+
+std::map<std::string, recorded_file> read_record(const fs::path &path) {
+  std::map<std::string, recorded_file> record;
+  std::ifstream in(path);
+  std::string line;
+  while (std::getline(in, line)) {
+    std::istringstream fields(line);
+    std::string name;
+    recorded_file file;
+    if (fields >> name >> file.size >> std::hex >> file.checksum)
+      record[name] = file;
+  }
+  return record;
+}
+
+void record_line(std::ostringstream &out, const std::string &name, const recorded_file &file) {
+  out << name << ' ' << file.size << ' ' << std::hex << file.checksum << std::dec << '\n';
+}
+
+uint64_t content_checksum(const std::vector<uint8_t> &bytes) {
+  // 64-bit FNV-1a: enough to tell our own output from a file put in its place.
+  uint64_t hash = 0xcbf29ce484222325u;
+  for (uint8_t byte : bytes)
+    hash = (hash ^ byte) * 0x100000001b3u;
+  return hash;
+}
+
+std::vector<std::pair<std::string, std::vector<uint8_t>>> content_files() {
+  std::vector<std::pair<std::string, std::vector<uint8_t>>> files;
+  files.emplace_back("quarvelin.raw", content_logo());
+  for (int number = 2; number <= 8; ++number)
+    files.emplace_back(std::to_string(number) + ".raw", content_scene(number));
+  files.emplace_back("credits.raw", content_credits());
+  files.emplace_back(MUSIC_SONG_FILE, xm_write(content_song()));
+  return files;
 }
 
 } // namespace
 
-bool content_write_all(const std::string &folder) {
-  const std::string base = folder.empty() ? "." : folder;
-  bool ok = save(base + "/quarvelin.raw", content_logo());
-  for (int number = 2; number <= 8; ++number)
-    ok = save(base + "/" + std::to_string(number) + ".raw", content_scene(number)) && ok;
-  ok = save(base + "/credits.raw", content_credits()) && ok;
-  return xm_save(content_song(), base + "/RETRO.XM") && ok;
+bool content_write_all(const std::string &folder, std::vector<std::string> *left_alone) {
+  const fs::path base = folder.empty() ? fs::path(".") : fs::path(folder);
+  std::error_code error;
+  fs::create_directories(base, error);
+  if (!fs::is_directory(base, error))
+    return false;
+
+  const std::map<std::string, recorded_file> before = read_record(base / CONTENT_RECORD_FILE);
+  std::ostringstream after;
+  bool ok = true;
+  for (const auto &[name, bytes] : content_files()) {
+    const fs::path path = base / name;
+    const recorded_file generated{bytes.size(), content_checksum(bytes)};
+    if (fs::exists(path, error)) {
+      std::ifstream in(path, std::ios::binary);
+      const std::vector<uint8_t> present((std::istreambuf_iterator<char>(in)),
+                                         std::istreambuf_iterator<char>());
+      const auto entry = before.find(name);
+      const bool ours = present == bytes || (entry != before.end() && entry->second.size == present.size() &&
+                                             entry->second.checksum == content_checksum(present));
+      if (!ours) {
+        if (left_alone)
+          left_alone->push_back(name);
+        continue;
+      }
+      if (present == bytes) {
+        record_line(after, name, generated);
+        continue;
+      }
+    }
+    if (save(path, bytes)) {
+      record_line(after, name, generated);
+    } else {
+      ok = false; // what was recorded before still describes the file
+      if (const auto entry = before.find(name); entry != before.end())
+        record_line(after, name, entry->second);
+    }
+  }
+  const std::string record = after.str();
+  return save(base / CONTENT_RECORD_FILE, std::vector<uint8_t>(record.begin(), record.end())) && ok;
 }

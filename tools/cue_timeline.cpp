@@ -1,14 +1,19 @@
 // quarvelin-cues: prints a song's cue timeline, the times at which each
-// instrument's notes trigger, as the show's sound layer plays them.
+// instrument's notes trigger, as the show's sound layer plays them, so a user
+// can tell whether a song will drive the show before using it.
 //
 //   quarvelin-cues SONG.XM [SECONDS] [--each]
 //
 // Without SECONDS the timeline covers one pass of the song, up to where it
 // loops. --each also lists every cue with its order, row, tick and channel.
+// A refused song gets one line saying why, and exit status 1.
+#include "music/music.h"
 #include "music/sound.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -18,6 +23,16 @@
 namespace {
 
 constexpr int32_t RATE = 32000;
+// Longest timeline asked for: the layer's own limit for one pass.
+constexpr double MAX_SECONDS = 3600;
+constexpr size_t LINE_WIDTH = 78;
+
+const char USAGE[] = "usage: quarvelin-cues SONG.XM [SECONDS] [--each]\n"
+                     "Prints when each instrument's notes trigger, as the show plays the song:\n"
+                     "one pass of the song, or SECONDS (up to 3600) from its start.\n"
+                     "  --each   also list every cue with its order, row, tick and channel\n"
+                     "  --help   this text\n"
+                     "The show cues on instrument 3 (next scene), 4 (logo) and 6 (credits).\n";
 
 std::string seconds(int64_t frame) {
   char text[32];
@@ -26,8 +41,66 @@ std::string seconds(int64_t frame) {
 }
 
 int usage() {
-  std::fprintf(stderr, "usage: quarvelin-cues SONG.XM [SECONDS] [--each]\n");
+  std::fputs(USAGE, stderr);
   return 2;
+}
+
+const char *role(int32_t instrument) {
+  switch (instrument) {
+  case CUE_INSTRUMENT_NEXT_SCENE: return "next scene";
+  case CUE_INSTRUMENT_LOGO: return "logo";
+  case CUE_INSTRUMENT_CREDITS: return "credits";
+  default: return nullptr;
+  }
+}
+
+const char *refusal_reason(int32_t verdict) {
+  switch (verdict) {
+  case SOUND_SONG_NOT_XM: return "not an extended module (.xm)";
+  case SOUND_SONG_TOO_LARGE: return "too large (the limit is 64 MiB)";
+  case SOUND_SONG_CUT_OFF: return "cut off before the end of its patterns";
+  case SOUND_SONG_NOTHING_TO_PLAY:
+    return "nothing to play (no sample holds sound, or no order plays)";
+  case SOUND_SONG_TOO_MANY_CHANNELS: return "more channels than the show opens";
+  default: return "refused by the player (libxmp)";
+  }
+}
+
+// `head` then the times, wrapped to the line width with an indent.
+void print_wrapped(const char *head, const std::vector<int64_t> &frames) {
+  std::fputs(head, stdout);
+  size_t column = std::strlen(head);
+  for (int64_t frame : frames) {
+    const std::string time = seconds(frame);
+    if (column + 1 + time.size() > LINE_WIDTH) {
+      std::fputs("\n   ", stdout);
+      column = 3;
+    }
+    std::printf(" %s", time.c_str());
+    column += 1 + time.size();
+  }
+  std::fputs("\n", stdout);
+}
+
+// The whole file, refusing what is not a regular file (a FIFO would block)
+// or is too large. Empty with the reason in `*why` when refused.
+std::vector<uint8_t> read_song(const std::string &path, std::string *why) {
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  if (error || !std::filesystem::is_regular_file(status)) {
+    *why = "not a readable regular file";
+    return {};
+  }
+  const uintmax_t size = std::filesystem::file_size(path, error);
+  if (size > uintmax_t(SOUND_MAX_FILE_BYTES)) {
+    *why = refusal_reason(SOUND_SONG_TOO_LARGE);
+    return {};
+  }
+  std::ifstream file(path, std::ios::binary);
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)),
+                             std::istreambuf_iterator<char>());
+  if (error || bytes.size() != size) *why = "cannot be read";
+  return bytes;
 }
 
 } // namespace
@@ -38,6 +111,10 @@ int main(int argc, char **argv) {
   bool each = false;
   for (int i = 1; i < argc; ++i) {
     std::string argument = argv[i];
+    if (argument == "--help" || argument == "-h") {
+      std::fputs(USAGE, stdout);
+      return 0;
+    }
     if (argument == "--each") {
       each = true;
     } else if (path.empty()) {
@@ -45,37 +122,52 @@ int main(int argc, char **argv) {
     } else {
       char *end = nullptr;
       length_seconds = std::strtod(argv[i], &end);
-      if (*end != '\0' || length_seconds <= 0) return usage();
+      // Also refuses NaN, infinities and lengths whose frame count overflows.
+      if (*end != '\0' || !(length_seconds > 0 && length_seconds <= MAX_SECONDS)) return usage();
     }
   }
   if (path.empty()) return usage();
 
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    std::fprintf(stderr, "quarvelin-cues: cannot read %s\n", path.c_str());
+  std::string why;
+  const std::vector<uint8_t> bytes = read_song(path, &why);
+  const int32_t verdict =
+      why.empty() ? sound_check_song(bytes.data(), int64_t(bytes.size())) : SOUND_SONG_PLAYS;
+  if (!why.empty() || verdict != SOUND_SONG_PLAYS) {
+    std::fprintf(stderr, "quarvelin-cues: %s: %s\n", path.c_str(),
+                 why.empty() ? refusal_reason(verdict) : why.c_str());
     return 1;
   }
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   const int64_t length = int64_t(length_seconds * RATE);
   int32_t count = 0;
-  int64_t rendered = sound_render(bytes.data(), int64_t(bytes.size()), RATE, length, nullptr,
-                                  nullptr, 0, &count);
+  int64_t rendered =
+      sound_render(bytes.data(), int64_t(bytes.size()), RATE, length, nullptr, nullptr, 0, &count);
+  std::vector<sound_cue> cues(static_cast<size_t>(count));
+  if (rendered >= 0)
+    rendered = sound_render(bytes.data(), int64_t(bytes.size()), RATE, length, nullptr, cues.data(),
+                            count, &count);
   if (rendered < 0) {
-    std::fprintf(stderr, "quarvelin-cues: %s is not a complete extended module\n", path.c_str());
+    std::fprintf(stderr, "quarvelin-cues: %s: %s\n", path.c_str(),
+                 refusal_reason(SOUND_SONG_REFUSED_BY_PLAYER));
     return 1;
   }
-  std::vector<sound_cue> cues(static_cast<size_t>(count));
-  sound_render(bytes.data(), int64_t(bytes.size()), RATE, length, nullptr, cues.data(), count,
-               &count);
 
   std::printf("%s: %s s (%s), %d cues\n", path.c_str(), seconds(rendered).c_str(),
               length > 0 ? "as asked" : "one pass", count);
   std::map<int32_t, std::vector<int64_t>> by_instrument;
   for (const sound_cue &cue : cues) by_instrument[cue.instrument].push_back(cue.sample);
+  // The show's three cue instruments first, named, even when they never play.
+  char head[64];
+  for (int32_t instrument :
+       {CUE_INSTRUMENT_NEXT_SCENE, CUE_INSTRUMENT_LOGO, CUE_INSTRUMENT_CREDITS}) {
+    const std::vector<int64_t> &frames = by_instrument[instrument];
+    std::snprintf(head, sizeof head, "instrument %d (%s, %zu):%s", instrument, role(instrument),
+                  frames.size(), frames.empty() ? " never" : "");
+    print_wrapped(head, frames);
+  }
   for (const auto &[instrument, frames] : by_instrument) {
-    std::printf("instrument %d (%zu):", instrument, frames.size());
-    for (int64_t frame : frames) std::printf(" %s", seconds(frame).c_str());
-    std::printf("\n");
+    if (role(instrument) != nullptr || frames.empty()) continue;
+    std::snprintf(head, sizeof head, "instrument %d (%zu):", instrument, frames.size());
+    print_wrapped(head, frames);
   }
   if (each)
     for (const sound_cue &cue : cues)

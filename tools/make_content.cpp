@@ -1,7 +1,8 @@
 // quarvelin-content: writes the show's data files, or prints the song's cues.
 //
 //   quarvelin-content FOLDER   writes quarvelin.raw, 2.raw .. 8.raw, credits.raw
-//                              and RETRO.XM into FOLDER (which must exist)
+//                              and RETRO.XM into FOLDER (created when missing),
+//                              keeping any of them the user replaced
 //   quarvelin-content --cues   prints when the generated song plays each cue
 //                              note, from its own note placement
 #include "tools/content.h"
@@ -36,7 +37,17 @@ int main(int argc, char **argv) {
     std::fprintf(stderr, "usage: quarvelin-content FOLDER | --cues\n");
     return 2;
   }
-  if (!content_write_all(argv[1])) {
+  std::vector<std::string> left_alone;
+  const bool written = content_write_all(argv[1], &left_alone);
+  if (!left_alone.empty()) {
+    std::string names;
+    for (const std::string &name : left_alone)
+      names += " " + name;
+    std::printf(
+        "quarvelin-content: kept your own files in %s:%s (delete one to get the generated file back)\n",
+        argv[1], names.c_str());
+  }
+  if (!written) {
     std::fprintf(stderr, "quarvelin-content: cannot write the files into %s\n", argv[1]);
     return 1;
   }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -27,8 +28,9 @@ struct byte_writer {
 std::vector<uint8_t> pack_pattern(const xm_pattern &pattern) {
   byte_writer out;
   for (const xm_cell &cell : pattern.cells) {
-    unsigned present = (cell.note ? 1u : 0u) | (cell.instrument ? 2u : 0u) | (cell.volume ? 4u : 0u) |
-                       (cell.effect ? 8u : 0u) | (cell.parameter ? 16u : 0u);
+    unsigned present = (cell.note ? 1u : 0u) | (cell.instrument ? 2u : 0u) |
+                       (cell.volume ? 4u : 0u) | (cell.effect ? 8u : 0u) |
+                       (cell.parameter ? 16u : 0u);
     if (present == 31) {
       out.u8(cell.note), out.u8(cell.instrument), out.u8(cell.volume), out.u8(cell.effect),
           out.u8(cell.parameter);
@@ -60,7 +62,9 @@ unsigned envelope_type(const xm_envelope &envelope) {
   return 1u | (envelope.sustain >= 0 ? 2u : 0u) | (envelope.loop_start >= 0 ? 4u : 0u);
 }
 
-void write_instrument(byte_writer &out, const xm_instrument &instrument) {
+// The instrument's header and its samples' headers; the sample data follows
+// separately (right after, or after the patterns in older revisions).
+void write_instrument_headers(byte_writer &out, const xm_instrument &instrument) {
   const bool has_samples = !instrument.samples.empty();
   out.u32(has_samples ? 263 : 29);
   out.text(instrument.name, 22);
@@ -86,19 +90,53 @@ void write_instrument(byte_writer &out, const xm_instrument &instrument) {
   out.zeros(22);
 
   for (const xm_sample &sample : instrument.samples) {
-    const uint32_t bytes_per_sample = sample.sixteen_bit ? 2 : 1;
+    const bool sixteen_bit = sample.sixteen_bit && !sample.adpcm;
+    const uint32_t bytes_per_sample = sixteen_bit ? 2 : 1;
     out.u32(uint32_t(sample.data.size()) * bytes_per_sample);
     out.u32(sample.loop_start * bytes_per_sample);
     out.u32(sample.loop_length * bytes_per_sample);
     out.u8(sample.volume);
     out.u8(uint8_t(sample.finetune));
-    out.u8(unsigned(sample.loop) | (sample.sixteen_bit ? 0x10u : 0u));
+    out.u8(unsigned(sample.loop) | (sixteen_bit ? 0x10u : 0u));
     out.u8(sample.panning);
     out.u8(uint8_t(sample.relative_note));
-    out.u8(0);
+    out.u8(sample.adpcm ? 0xAD : 0); // ModPlug's mark for ADPCM data
     out.text(sample.name, 22);
   }
+}
+
+// ModPlug ADPCM: a table of 16 signed steps, then one 4-bit step index per
+// sample, low nibble first; each sample is the previous one plus its step.
+// Each index is chosen greedily to land nearest the wanted 8-bit value.
+void write_adpcm_data(byte_writer &out, const xm_sample &sample) {
+  static const int8_t STEPS[16] = {0, 1, 2, 4, 8, 16, 32, 64, -1, -2, -4, -8, -16, -32, -64, -128};
+  for (int8_t step : STEPS) out.u8(uint8_t(step));
+  int8_t value = 0;
+  unsigned pending = 0;
+  for (size_t i = 0; i < sample.data.size(); ++i) {
+    const int wanted = sample.data[i] >> 8;
+    unsigned best = 0;
+    for (unsigned index = 1; index < 16; ++index) {
+      const int candidate = int8_t(value + STEPS[index]);
+      const int chosen = int8_t(value + STEPS[best]);
+      if (std::abs(candidate - wanted) < std::abs(chosen - wanted)) best = index;
+    }
+    value = int8_t(value + STEPS[best]);
+    if (i % 2 == 0) {
+      pending = best;
+    } else {
+      out.u8(pending | best << 4);
+    }
+  }
+  if (sample.data.size() % 2 == 1) out.u8(pending);
+}
+
+void write_sample_data(byte_writer &out, const xm_instrument &instrument) {
   for (const xm_sample &sample : instrument.samples) {
+    if (sample.adpcm) {
+      write_adpcm_data(out, sample);
+      continue;
+    }
     int previous = 0;
     for (int16_t value : sample.data) {
       int current = sample.sixteen_bit ? value : value >> 8;
@@ -109,6 +147,22 @@ void write_instrument(byte_writer &out, const xm_instrument &instrument) {
       else
         out.u8(unsigned(delta) & 0xFF);
     }
+  }
+}
+
+void write_patterns(byte_writer &out, const xm_module &module) {
+  // Revision 1.02 stores the row count in one byte, less one, and no more.
+  const bool short_header = module.version <= 0x0102;
+  for (const xm_pattern &pattern : module.patterns) {
+    std::vector<uint8_t> packed = pack_pattern(pattern);
+    out.u32(short_header ? 8 : 9);
+    out.u8(0);
+    if (short_header)
+      out.u8(unsigned(pattern.rows - 1));
+    else
+      out.u16(unsigned(pattern.rows));
+    out.u16(unsigned(packed.size()));
+    out.bytes.insert(out.bytes.end(), packed.begin(), packed.end());
   }
 }
 
@@ -128,8 +182,9 @@ std::vector<uint8_t> xm_write(const xm_module &module) {
   out.text(module.name, 20);
   out.u8(0x1A);
   out.text(module.tracker, 20, ' ');
-  out.u16(0x0104);
-  out.u32(276);
+  out.u16(module.version);
+  const size_t order_slots = module.compact_header ? module.orders.size() : 256;
+  out.u32(uint32_t(20 + order_slots));
   out.u16(unsigned(module.orders.size()));
   out.u16(unsigned(module.restart));
   out.u16(unsigned(module.channels));
@@ -138,17 +193,20 @@ std::vector<uint8_t> xm_write(const xm_module &module) {
   out.u16(module.linear_frequencies ? 1 : 0);
   out.u16(unsigned(module.speed));
   out.u16(unsigned(module.tempo));
-  for (size_t i = 0; i < 256; ++i) out.u8(i < module.orders.size() ? module.orders[i] : 0);
+  for (size_t i = 0; i < order_slots; ++i) out.u8(i < module.orders.size() ? module.orders[i] : 0);
 
-  for (const xm_pattern &pattern : module.patterns) {
-    std::vector<uint8_t> packed = pack_pattern(pattern);
-    out.u32(9);
-    out.u8(0);
-    out.u16(unsigned(pattern.rows));
-    out.u16(unsigned(packed.size()));
-    out.bytes.insert(out.bytes.end(), packed.begin(), packed.end());
+  if (module.version >= 0x0104) {
+    write_patterns(out, module);
+    for (const xm_instrument &instrument : module.instruments) {
+      write_instrument_headers(out, instrument);
+      write_sample_data(out, instrument);
+    }
+  } else {
+    for (const xm_instrument &instrument : module.instruments)
+      write_instrument_headers(out, instrument);
+    write_patterns(out, module);
+    for (const xm_instrument &instrument : module.instruments) write_sample_data(out, instrument);
   }
-  for (const xm_instrument &instrument : module.instruments) write_instrument(out, instrument);
   return out.bytes;
 }
 

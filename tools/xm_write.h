@@ -15,6 +15,12 @@
 // Notes are 1..96 (C-0 .. B-7), 97 is key off, 0 none. Instruments are
 // numbered from 1 in cells. Samples are stored delta-coded, as the format
 // wants; 8-bit samples take the high byte of the 16-bit data.
+//
+// Other trackers' ways of saving can be written too, so the music tests can
+// check songs shaped like theirs: format revisions 1.02 and 1.03 (instruments
+// before patterns, all sample data after the patterns; 1.02 with a shorter
+// pattern header), the compact song header that stores only the orders in
+// use, and ModPlug's 4-bit ADPCM-packed 8-bit samples.
 #pragma once
 
 #include <cstdint>
@@ -60,6 +66,7 @@ struct xm_sample {
   int8_t finetune = 0;
   uint8_t panning = 128;
   int8_t relative_note = 0;
+  bool adpcm = false; // ModPlug 4-bit ADPCM (8-bit samples only)
 };
 
 struct xm_instrument {
@@ -78,6 +85,8 @@ struct xm_module {
   int tempo = 125; // BPM
   int restart = 0; // order to loop back to
   bool linear_frequencies = true;
+  uint16_t version = 0x0104;   // 0x0102, 0x0103 or 0x0104
+  bool compact_header = false; // song header holds only the orders in use
   std::vector<uint8_t> orders;
   std::vector<xm_pattern> patterns;
   std::vector<xm_instrument> instruments;

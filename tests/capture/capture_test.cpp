@@ -267,7 +267,8 @@ TEST_F(CaptureTest, FailuresLeaveNoFile) {
     EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
   }
   EXPECT_EQ(capture(show_folder, ""), 1) << "no output";
-  EXPECT_EQ(capture(folder, output), 1) << "no song in the folder";
+  std::ofstream(folder / MUSIC_SONG_FILE) << "not a song";
+  EXPECT_EQ(capture(folder, output), 1) << "a song the show cannot play";
   EXPECT_EQ(capture(show_folder, quoted(folder / "missing" / "x.mp4")), 1);
 
   // Stopped by SIGINT part-way through a long capture.

@@ -9,6 +9,7 @@
 # fail to open with status 1 (SCREEN "none" PROGRAM: that program instead of
 # the probe). Exit 77 (skipped) when Xvfb is not installed.
 set -uo pipefail
+source "$(dirname "$0")/../../scripts/xvfb.sh"
 
 bin=$1 screen=$2 converter=${3:-} scale=${4:-1} left=${5:-0} top=${6:-0} end=${7:-escape}
 sound=${8:-}
@@ -16,14 +17,10 @@ work=$(mktemp -d)
 xvfb_pid= probe_pid=
 cleanup() {
   [[ -n $probe_pid ]] && kill -KILL "$probe_pid" 2>/dev/null
-  [[ -n $xvfb_pid ]] && kill -TERM "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+  stop_xvfb
   rm -rf "$work"
 }
 trap cleanup EXIT
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
 unset WAYLAND_DISPLAY SDL_VIDEODRIVER XDG_SESSION_TYPE
 # For a probe built with ThreadSanitizer: Mesa's own threads are not ours.
 export TSAN_OPTIONS="${TSAN_OPTIONS:-} suppressions=$(cd "$(dirname "$0")/../.." && pwd)/scripts/tsan.supp"
@@ -43,15 +40,7 @@ for tool in xdotool xwd xprop; do
   command -v $tool >/dev/null || fail "$tool is not installed"
 done
 
-# Xvfb picks a free display number itself, so parallel runs never collide.
-Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  [[ -s $work/display ]] && break
-  sleep 0.1
-done
-[[ -s $work/display ]] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=:$(head -n1 "$work/display")
+start_xvfb "$screen"
 
 SDL_AUDIODRIVER=dummy "$bin/display_probe" $sound >"$work/out" 2>"$work/err" &
 probe_pid=$!

@@ -80,6 +80,20 @@ TEST(CueRules, NoteDelayTriggersAtItsTickAndNotAtAllFromTheSpeedOn) {
                                     at(3, 0, 5, 0, 0, 24), at(3, 0, 7, 0, 0, 36)}));
 }
 
+TEST(CueRules, DelayWithoutNoteReplaysTheChannelsLastNote) {
+  xm_module song = test_song(2, 6);
+  xm_pattern &p = song.patterns[0];
+  p.at(0, 1) = {0, 3, 0, 0x0E, 0xD1};    // nothing played on this channel yet
+  p.at(1, 0) = {49, 3, 0, 0, 0};
+  p.at(2, 0) = {0, 0, 0, 0x0E, 0xD2};    // replays with the channel's instrument
+  p.at(3, 0) = {0, 6, 0, 0x0E, 0xD1};    // replays with the cell's instrument
+  p.at(4, 0) = {0, 0, 0, 0x0E, 0xD0};    // ED0 is no delay: nothing to replay
+  p.at(5, 0) = {0, 0, 0xF2, 0x0E, 0xD1}; // tone portamento: nothing
+  EXPECT_EQ(tuples(render_cues(song)),
+            (std::vector<cue_tuple>{at(3, 0, 1, 0, 0, 4), at(3, 0, 2, 2, 0, 10),
+                                    at(6, 0, 3, 1, 0, 13)}));
+}
+
 TEST(CueRules, PatternDelayPlaysTheRowsTriggersOnce) {
   xm_module song = test_song(2, 4);
   xm_pattern &p = song.patterns[0];

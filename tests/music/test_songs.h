@@ -6,6 +6,7 @@
 #include "tools/xm_write.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 // At 125 BPM a tick lasts 2.5 / 125 s: 640 frames at 32000 Hz.
@@ -16,6 +17,18 @@ constexpr int64_t TEST_TICK_FRAMES = 640;
 // unless orders is given), `instruments` instruments each holding a short
 // looped tone, speed `speed`, 125 BPM.
 xm_module test_song(int channels, int rows, int speed = 4, int instruments = 6, int patterns = 1);
+
+// A song shaped like those found in the wild: 4 channels, two patterns,
+// eight instruments with long samples (16- and 8-bit, looped and not, one
+// with an envelope) of which the last two never play, and the show's cue
+// instruments 3, 4 and 6 among note delays.
+xm_module shaped_song();
+
+// The shaped song as other trackers save it: by name, the file's bytes.
+// "plain" first, then an older revision, a short song header, an ADPCM
+// sample, trailing instruments cut off, and a file ending inside the last
+// instrument's sample data.
+std::vector<std::pair<std::string, std::vector<uint8_t>>> shaped_song_files();
 
 // Every cue of `length` frames (one pass when 0) of the song.
 std::vector<sound_cue> render_cues(const xm_module &song, int64_t length = 0);

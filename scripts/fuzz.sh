@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Builds the song fuzzer with clang (libFuzzer, AddressSanitizer and
+# UndefinedBehaviorSanitizer) in build-fuzz/ and runs it for a while on the
+# songs the tests make, plus whatever corpus earlier runs kept. Fails on any
+# crash, sanitizer report, leak, or input taking longer than 10 s.
+#   scripts/fuzz.sh [seconds]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-60}
+build=build-fuzz
+export ASAN_OPTIONS=detect_leaks=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DQUARVELIN_FUZZ=ON -DQUARVELIN_SANITIZE=address,undefined,fuzzer-no-link -DQUARVELIN_BENCH=OFF \
+  >/dev/null
+cmake --build "$build" --target quarvelin-fuzz-song quarvelin-fuzz-seeds
+mkdir -p "$build/fuzz-corpus" "$build/fuzz-artifacts"
+"$build/tests/fuzz/quarvelin-fuzz-seeds" "$build/fuzz-seeds"
+echo "== fuzzing the song layer for ${seconds} s"
+log="$build/fuzz.log"
+status=0
+"$build/tests/fuzz/quarvelin-fuzz-song" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+  -max_len=65536 -print_final_stats=1 -artifact_prefix="$build/fuzz-artifacts/" \
+  "$build/fuzz-corpus" "$build/fuzz-seeds" >"$log" 2>&1 || status=$?
+grep -E '^(stat::|==[0-9]+==|SUMMARY|Done |INFO: Seed|.*ERROR)' "$log" | tail -n 30 || true
+if [[ $status != 0 ]]; then
+  tail -n 60 "$log"
+  echo "the song fuzzer failed (status $status); inputs in $build/fuzz-artifacts/"
+  exit 1
+fi
+echo "the song fuzzer ran ${seconds} s without a crash, leak or hang"
