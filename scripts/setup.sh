@@ -11,8 +11,9 @@ if [[ $what != run && $what != test ]]; then
   exit 2
 fi
 
-# Building and running the show.
-packages=(g++ cmake ninja-build pkg-config libsdl2-dev libxmp-dev)
+# Building and running the show, and its capture tool (FFmpeg's libraries).
+packages=(g++ cmake ninja-build pkg-config libsdl2-dev libxmp-dev
+          libavcodec-dev libavformat-dev libavutil-dev)
 # Tests, benchmarks and the checks that look at a real window and listen to real sound.
 if [[ $what == test ]]; then
   packages+=(libgtest-dev libbenchmark-dev xvfb xauth xdotool x11-apps x11-utils imagemagick sox

@@ -1,0 +1,106 @@
+// Placing and converting the frame for the video file.
+#include "tools/capture_picture.h"
+
+#include "compose/compose.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+
+static_assert(CAPTURE_MARGIN_STRIDE == FRAME_WIDTH + 1);
+constexpr size_t MARGIN_CELLS = size_t(CAPTURE_MARGIN_STRIDE) * (FRAME_HEIGHT + 1);
+
+capture_layout capture_make_layout(int32_t width, int32_t height) {
+  capture_layout layout;
+  layout.width = width;
+  layout.height = height;
+  layout.scale = std::min(width / FRAME_WIDTH, height / FRAME_HEIGHT);
+  if (layout.scale < 1) return layout;
+  layout.left = (width - layout.scale * FRAME_WIDTH) / 2;
+  layout.top = (height - layout.scale * FRAME_HEIGHT) / 2;
+  auto source = [&](int32_t position, int32_t start, int32_t size) {
+    int32_t offset = position - start;
+    return offset >= 0 && offset < size * layout.scale ? offset / layout.scale : size;
+  };
+  for (int32_t x = 0; x < width; ++x)
+    layout.frame_column.push_back(source(x, layout.left, FRAME_WIDTH));
+  for (int32_t y = 0; y < height; ++y)
+    layout.frame_row.push_back(source(y, layout.top, FRAME_HEIGHT));
+  // The margin stays black: luma 16, no colour difference.
+  layout.luma.assign(MARGIN_CELLS, 16);
+  layout.blue_difference.assign(MARGIN_CELLS, 0);
+  layout.red_difference.assign(MARGIN_CELLS, 0);
+  return layout;
+}
+
+void capture_place_rgb(const uint32_t *frame, const capture_layout &layout, uint32_t *picture) {
+  for (int32_t y = 0; y < layout.height; ++y) {
+    uint32_t *row = picture + size_t(y) * size_t(layout.width);
+    const int32_t frame_row = layout.frame_row[size_t(y)];
+    if (y > 0 && frame_row == layout.frame_row[size_t(y) - 1]) {
+      std::memcpy(row, row - layout.width, size_t(layout.width) * 4);
+      continue;
+    }
+    for (int32_t x = 0; x < layout.width; ++x) {
+      const int32_t column = layout.frame_column[size_t(x)];
+      const bool bar = frame_row == FRAME_HEIGHT || column == FRAME_WIDTH;
+      row[x] = bar ? 0 : frame[frame_row * FRAME_WIDTH + column];
+    }
+  }
+}
+
+// BT.601 limited range in 8-bit fixed point, as swscale computes it. The
+// outputs are distinct buffers: saying so lets the compiler vectorise.
+static void convert_frame(const uint32_t *__restrict frame, uint8_t *__restrict luma,
+                          int16_t *__restrict blue_difference, int16_t *__restrict red_difference) {
+  for (int32_t y = 0; y < FRAME_HEIGHT; ++y)
+    for (int32_t x = 0; x < FRAME_WIDTH; ++x) {
+      const uint32_t pixel = frame[y * FRAME_WIDTH + x];
+      const int32_t r = int32_t(pixel >> 16 & 0xFF), g = int32_t(pixel >> 8 & 0xFF),
+                    b = int32_t(pixel & 0xFF);
+      const int32_t cell = y * CAPTURE_MARGIN_STRIDE + x;
+      luma[cell] = uint8_t(((66 * r + 129 * g + 25 * b + 128) >> 8) + 16);
+      blue_difference[cell] = int16_t(-38 * r - 74 * g + 112 * b);
+      red_difference[cell] = int16_t(112 * r - 94 * g - 18 * b);
+    }
+}
+
+void capture_place_yuv420(const uint32_t *frame, capture_layout *layout, uint8_t *const planes[3],
+                          const int strides[3]) {
+  convert_frame(frame, layout->luma.data(), layout->blue_difference.data(),
+                layout->red_difference.data());
+  // Locals, not members: stores through uint8_t pointers would force reloads.
+  const int32_t *columns = layout->frame_column.data(), *rows = layout->frame_row.data();
+  const int32_t width = layout->width, height = layout->height;
+  const uint8_t *luma = layout->luma.data();
+  for (int32_t y = 0; y < height; ++y) {
+    uint8_t *row = planes[0] + std::ptrdiff_t(y) * strides[0];
+    const uint8_t *source = luma + rows[y] * CAPTURE_MARGIN_STRIDE;
+    if (y > 0 && rows[y] == rows[y - 1]) {
+      std::memcpy(row, row - strides[0], size_t(width));
+    } else if (layout->scale == 1 && rows[y] < FRAME_HEIGHT) {
+      std::memset(row, 16, size_t(width));
+      std::memcpy(row + layout->left, source, FRAME_WIDTH);
+    } else {
+      for (int32_t x = 0; x < width; ++x) row[x] = source[columns[x]];
+    }
+  }
+  // Each chroma sample is the mean of its 2 x 2 pixels.
+  const int16_t *blue_difference = layout->blue_difference.data();
+  const int16_t *red_difference = layout->red_difference.data();
+  for (int32_t y = 0; y < height / 2; ++y) {
+    uint8_t *blue = planes[1] + std::ptrdiff_t(y) * strides[1];
+    uint8_t *red = planes[2] + std::ptrdiff_t(y) * strides[2];
+    const size_t upper = size_t(rows[2 * y] * CAPTURE_MARGIN_STRIDE);
+    const size_t lower = size_t(rows[2 * y + 1] * CAPTURE_MARGIN_STRIDE);
+    for (int32_t x = 0; x < width / 2; ++x) {
+      const size_t left = size_t(columns[2 * x]), right = size_t(columns[2 * x + 1]);
+      const int32_t blue_sum = blue_difference[upper + left] + blue_difference[upper + right] +
+                               blue_difference[lower + left] + blue_difference[lower + right];
+      const int32_t red_sum = red_difference[upper + left] + red_difference[upper + right] +
+                              red_difference[lower + left] + red_difference[lower + right];
+      blue[x] = uint8_t(((blue_sum + 512) >> 10) + 128);
+      red[x] = uint8_t(((red_sum + 512) >> 10) + 128);
+    }
+  }
+}
