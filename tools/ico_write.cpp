@@ -2,6 +2,8 @@
 // BITMAPINFOHEADER, its colour rows from the bottom up, and its AND mask.
 #include "tools/ico_write.h"
 
+#include <cstddef>
+
 namespace {
 
 constexpr uint32_t DIRECTORY_BYTES = 6;
