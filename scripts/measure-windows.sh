@@ -14,6 +14,7 @@ work=$(mktemp -d)
 xvfb_pid= show_pid=
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
 cleanup() {
+  set +e # everything is cleaned up, whatever fails
   [[ -n $show_pid ]] && kill -KILL "$show_pid" 2>/dev/null
   for prefix in "$work"/prefix-*; do
     [[ -d $prefix ]] && WINEPREFIX=$prefix wineserver -k 2>/dev/null
@@ -26,7 +27,7 @@ trap cleanup EXIT
 printf 'zip size:              %s bytes (%s)\n' "$(stat -c %s "$zip")" "$(du -h "$zip" | cut -f1)"
 (cd "$work" && cmake -E tar xf "$zip")
 
-Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.1; done
 display=:$(head -n1 "$work/display")
@@ -68,7 +69,7 @@ for renderer in direct3d software; do
   done
   if [[ -z $first ]]; then echo "$renderer: no frame within 30 s"; continue; fi
   sleep 2 # past start-up
-  read -r -a wine_pids < <(prefix_processes "$prefix" | tr '\n' ' ')
+  mapfile -t wine_pids < <(prefix_processes "$prefix")
   show0=$(ticks "$show_pid") all0=$(ticks "${wine_pids[@]}") x0=$(ticks "$xvfb_pid") t0=$(now)
   sleep "$seconds"
   show1=$(ticks "$show_pid") all1=$(ticks "${wine_pids[@]}") x1=$(ticks "$xvfb_pid") t1=$(now)
