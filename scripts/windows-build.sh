@@ -19,12 +19,19 @@ export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
 unset DISPLAY WAYLAND_DISPLAY
 stop_wine() { wineserver -k 2>/dev/null || true; }
 trap stop_wine EXIT
+stop_wine # a server left over from an earlier run
 if [[ ! -f $WINEPREFIX/system.reg ]]; then
   started=$SECONDS
-  wineboot -i >/dev/null 2>&1
+  wineboot -i </dev/null >/dev/null 2>&1
+  wineserver -w
   echo "Wine prefix for builds created in $((SECONDS - started)) s"
 fi
-wineserver -p # one server for all the build's and tests' Wine runs
+# One server, with Wine's own services, for all the build's and tests' Wine
+# runs. The services are started here with their output going nowhere:
+# started by a build step, they would keep its output pipe open and the
+# build would wait for them for ever.
+wineserver -p
+wineboot </dev/null >/dev/null 2>&1
 
 cmake -S . -B build-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
   -DCMAKE_BUILD_TYPE=Release -DQUARVELIN_TESTS=$with_tests -DQUARVELIN_BENCH=OFF >/dev/null
