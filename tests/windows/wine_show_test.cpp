@@ -49,25 +49,20 @@ struct unpacked_package {
   }
 };
 
-// The processes Wine runs for this prefix, or only those whose command line
-// names `program`.
+// The processes Wine runs for this prefix whose command line names `program`.
 std::vector<int> wine_processes(const fs::path &prefix, const std::string &program = "") {
   std::vector<int> found;
-  const std::string marker = "WINEPREFIX=" + prefix.string();
+  const std::string marker = std::string("WINEPREFIX=") + prefix.string() + '\0';
   for (const auto &entry : fs::directory_iterator("/proc")) {
     const std::string name = entry.path().filename();
     if (name.find_first_not_of("0123456789") != std::string::npos) continue;
     std::vector<uint8_t> environ = read_file(entry.path() / "environ");
     std::vector<uint8_t> command = read_file(entry.path() / "cmdline");
-    std::string environment(environ.begin(), environ.end()), line(command.begin(), command.end());
-    bool ours = false;
-    for (size_t at = 0; at < environment.size();) {
-      size_t end = environment.find('\0', at);
-      if (end == std::string::npos) end = environment.size();
-      if (environment.compare(at, end - at, marker) == 0) ours = true;
-      at = end + 1;
-    }
-    if (ours && line.find(program) != std::string::npos) found.push_back(std::stoi(name));
+    std::string environment(1, '\0'), line(command.begin(), command.end());
+    environment.append(environ.begin(), environ.end());
+    if (environment.find('\0' + marker) != std::string::npos &&
+        line.find(program) != std::string::npos)
+      found.push_back(std::stoi(name));
   }
   return found;
 }
@@ -199,6 +194,7 @@ TEST(WineShowEnding, ACloseRequestEndsItWithZero) {
   ASSERT_TRUE(run.start(24, package.folder));
   x_window window = run.wait_for_window(60);
   ASSERT_NE(window, 0u) << run.show.output();
+  EXPECT_FALSE(wine_processes(run.prefix.path, "quarvelin.exe").empty());
   sleep_seconds(1);
   run.x.request_close(window);
   EXPECT_EQ(run.show.wait(30), 0);
