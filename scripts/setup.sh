@@ -2,22 +2,30 @@
 # Sets up a Debian machine for the show, builds it, then runs it or its tests.
 #   scripts/setup.sh run    install what is missing, build, run the show
 #   scripts/setup.sh test   install what is missing, build, run every test
+#                           (the Windows package's under Wine included)
+#   scripts/setup.sh windows  install what is missing, build the Windows x64 package
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 what=${1:-}
-if [[ $what != run && $what != test ]]; then
-  echo "usage: scripts/setup.sh run|test" >&2
+if [[ $what != run && $what != test && $what != windows ]]; then
+  echo "usage: scripts/setup.sh run|test|windows" >&2
   exit 2
 fi
 
 # Building and running the show, and its capture tool (FFmpeg's libraries).
 packages=(g++ cmake ninja-build pkg-config libsdl2-dev libxmp-dev
           libavcodec-dev libavformat-dev libavutil-dev)
-# Tests, benchmarks and the checks that look at a real window and listen to real sound.
+# The Windows package: the MinGW-w64 cross compiler, Debian's sources of SDL2
+# and libxmp (dpkg-dev unpacks them), Wine to run the build's own tools.
+windows_packages=(g++-mingw-w64-x86-64-posix dpkg-dev xz-utils wine wine64)
+if [[ $what == windows ]]; then
+  packages=(cmake ninja-build "${windows_packages[@]}")
+fi
+# Tests, benchmarks, the fuzzer and the checks that look at a real window and listen to real sound.
 if [[ $what == test ]]; then
   packages+=(libgtest-dev libbenchmark-dev xvfb xauth xdotool x11-apps x11-utils imagemagick sox
-             openmpt123 libopenmpt-dev clang libclang-rt-14-dev)
+             openmpt123 libopenmpt-dev clang libclang-rt-14-dev "${windows_packages[@]}")
 fi
 
 missing=()
@@ -40,10 +48,18 @@ if [[ $what == run ]]; then
   exec ./quarvelin
 fi
 
+if [[ $what == windows ]]; then
+  exec scripts/windows-build.sh
+fi
+
 # The tests, and the show itself, under the sanitizers first; then the
-# optimised build with every test, the real-window ones included.
+# Windows package with its unit tests under Wine; then the optimised build
+# with every test, the real-window ones included, and the Windows package
+# run under Wine.
 scripts/sanitize.sh
 scripts/fuzz.sh 60
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUARVELIN_TESTS=ON -DQUARVELIN_BENCH=ON
+scripts/windows-build.sh test
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUARVELIN_TESTS=ON -DQUARVELIN_BENCH=ON \
+  -DQUARVELIN_WINDOWS_BUILD="$PWD/build-windows"
 cmake --build build
 ctest --test-dir build --output-on-failure --timeout 600

@@ -20,7 +20,6 @@ namespace {
 
 constexpr int WIDTH = 640, HEIGHT = 480;
 const std::string SHOW_FOLDER = QUARVELIN_SHOW_DIR;
-const char *const SCENE_FILES[7] = {"2.raw", "3.raw", "4.raw", "5.raw", "6.raw", "8.raw", "7.raw"};
 
 int next_display_number() {
   static int number = 40 + int(getpid() % 200);
@@ -69,49 +68,6 @@ struct running_show {
   }
 };
 
-// Which scene the screen shows: the scene whose drawn (nonzero) pixels best
-// match the screen's blue channel, which carries the gray level through the
-// tint, give or take this frame's noise (and 16-bit truncation).
-struct scene_match {
-  int scene = -1;
-  double score = 0;
-};
-
-scene_match classify(const screen_image &image, const std::vector<std::vector<uint8_t>> &scenes,
-                     int tolerance) {
-  scene_match best;
-  for (size_t s = 0; s < scenes.size(); ++s) {
-    size_t drawn = 0, matching = 0;
-    for (size_t p = 0; p < size_t(WIDTH * HEIGHT); p += 7) {
-      uint8_t gray = scenes[s][p];
-      if (gray == 0) continue;
-      ++drawn;
-      int difference = std::abs(int(image.pixels[p] & 0xFF) - gray);
-      if (std::min(difference, 256 - difference) <= tolerance) ++matching;
-    }
-    double score = drawn ? double(matching) / double(drawn) : 0;
-    if (score > best.score) best = {int(s), score};
-  }
-  return best;
-}
-
-std::vector<std::vector<uint8_t>> load_scenes() {
-  std::vector<std::vector<uint8_t>> scenes;
-  for (const char *name : SCENE_FILES) scenes.push_back(read_file(SHOW_FOLDER + "/" + name));
-  return scenes;
-}
-
-double audio_rms(const std::string &path) {
-  std::vector<uint8_t> bytes = read_file(path);
-  double sum = 0;
-  size_t count = bytes.size() / 2;
-  for (size_t i = 0; i < count; ++i) {
-    int16_t sample = int16_t(bytes[2 * i] | bytes[2 * i + 1] << 8);
-    sum += double(sample) * sample;
-  }
-  return count ? std::sqrt(sum / double(count)) : 0;
-}
-
 class ShowOnScreen : public ::testing::TestWithParam<int> {};
 
 } // namespace
@@ -119,7 +75,7 @@ class ShowOnScreen : public ::testing::TestWithParam<int> {};
 TEST_P(ShowOnScreen, ShowsTheCurrentSceneAndPlaysSoundThenEscapeEndsIt) {
   const int depth = GetParam();
   const int tolerance = depth == 16 ? 16 + 8 : 16;
-  std::vector<std::vector<uint8_t>> scenes = load_scenes();
+  std::vector<std::vector<uint8_t>> scenes = load_scenes(SHOW_FOLDER);
   running_show run;
   ASSERT_TRUE(run.start(depth));
   sleep_seconds(3);
@@ -144,7 +100,7 @@ INSTANTIATE_TEST_SUITE_P(Depth, ShowOnScreen, ::testing::Values(24, 16),
                          [](const auto &parameter) { return "Depth" + std::to_string(parameter.param); });
 
 TEST(ShowOverTime, EverySceneAppearsWithinFortySeconds) {
-  std::vector<std::vector<uint8_t>> scenes = load_scenes();
+  std::vector<std::vector<uint8_t>> scenes = load_scenes(SHOW_FOLDER);
   running_show run;
   ASSERT_TRUE(run.start(24));
   std::set<int> seen;

@@ -9,7 +9,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <cstdlib>
 #include <fstream>
@@ -93,11 +95,16 @@ xvfb_server::~xvfb_server() {
 
 bool show_process::start(const std::string &folder, const std::vector<std::string> &environment,
                          const std::string &program) {
+  return start(folder, environment, std::vector<std::string>{program});
+}
+
+bool show_process::start(const std::string &folder, const std::vector<std::string> &environment,
+                         const std::vector<std::string> &command) {
   char name[] = "/tmp/quarvelin-output-XXXXXX";
   int file = mkstemp(name);
   if (file >= 0) close(file);
   output_path = name;
-  pid = spawn({program}, folder, environment, output_path);
+  pid = spawn(command, folder, environment, output_path);
   return pid > 0;
 }
 
@@ -216,6 +223,46 @@ void x_connection::focus(x_window window) const {
 
 x_connection::~x_connection() {
   if (display) XCloseDisplay(display);
+}
+
+const char *const SCENE_FILES[7] = {"2.raw", "3.raw", "4.raw", "5.raw", "6.raw", "8.raw", "7.raw"};
+
+std::vector<std::vector<uint8_t>> load_scenes(const std::string &folder) {
+  std::vector<std::vector<uint8_t>> scenes;
+  for (const char *name : SCENE_FILES) scenes.push_back(read_file(folder + "/" + name));
+  return scenes;
+}
+
+scene_match classify(const screen_image &image, const std::vector<std::vector<uint8_t>> &scenes,
+                     int tolerance) {
+  constexpr size_t PIXELS = 640 * 480;
+  scene_match best;
+  if (image.pixels.size() < PIXELS) return best;
+  for (size_t s = 0; s < scenes.size(); ++s) {
+    if (scenes[s].size() < PIXELS) continue;
+    size_t drawn = 0, matching = 0;
+    for (size_t p = 0; p < PIXELS; p += 7) {
+      uint8_t gray = scenes[s][p];
+      if (gray == 0) continue;
+      ++drawn;
+      int difference = std::abs(int(image.pixels[p] & 0xFF) - gray);
+      if (std::min(difference, 256 - difference) <= tolerance) ++matching;
+    }
+    double score = drawn ? double(matching) / double(drawn) : 0;
+    if (score > best.score) best = {int(s), score};
+  }
+  return best;
+}
+
+double audio_rms(const std::string &path) {
+  std::vector<uint8_t> bytes = read_file(path);
+  double sum = 0;
+  size_t count = bytes.size() / 2;
+  for (size_t i = 0; i < count; ++i) {
+    int16_t sample = int16_t(bytes[2 * i] | bytes[2 * i + 1] << 8);
+    sum += double(sample) * sample;
+  }
+  return count ? std::sqrt(sum / double(count)) : 0;
 }
 
 int run_with_display(const std::string &display, const std::string &command) {

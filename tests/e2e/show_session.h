@@ -21,6 +21,9 @@ struct show_process {
   std::string output_path; // stdout and stderr together
   bool start(const std::string &folder, const std::vector<std::string> &environment,
              const std::string &program);
+  // The same with a whole command line (a launcher and its arguments).
+  bool start(const std::string &folder, const std::vector<std::string> &environment,
+             const std::vector<std::string> &command);
   // Waits up to `seconds`; the exit status, -1 on timeout, 128 + n for signal n.
   int wait(double seconds);
   std::string output() const;
@@ -50,6 +53,22 @@ struct x_connection {
   void focus(x_window window) const;
   ~x_connection();
 };
+
+// The show's scene pictures, in the order the song brings them, read from
+// its folder; and which of them a 640 x 480 screen shows: the scene whose
+// drawn (nonzero) pixels best match the screen's blue channel, which
+// carries the gray level through the tint, give or take `tolerance` (this
+// frame's noise, 16-bit truncation).
+extern const char *const SCENE_FILES[7];
+std::vector<std::vector<uint8_t>> load_scenes(const std::string &folder);
+struct scene_match {
+  int scene = -1;
+  double score = 0; // the share of drawn pixels that match
+};
+scene_match classify(const screen_image &image, const std::vector<std::vector<uint8_t>> &scenes,
+                     int tolerance);
+// The root mean square of 16-bit little-endian samples in a file.
+double audio_rms(const std::string &path);
 
 // Runs a command with DISPLAY set; its exit status.
 int run_with_display(const std::string &display, const std::string &command);

@@ -51,7 +51,7 @@ TEST(Refusal, MissingEmptyTruncatedRandomAndOtherFormatsAreRefusedSilently) {
   EXPECT_EQ(sound_load_song(nullptr), nullptr);
   EXPECT_EQ(sound_load_song("/nonexistent/RETRO.XM"), nullptr);
   EXPECT_EQ(sound_load_song(write_temp_file("empty.xm", {}).c_str()), nullptr);
-  EXPECT_EQ(sound_load_song(std::filesystem::temp_directory_path().c_str()), nullptr);
+  EXPECT_EQ(sound_load_song(std::filesystem::temp_directory_path().string().c_str()), nullptr);
   EXPECT_TRUE(render_refused({}));
 
   // Every shorter prefix that ends before the first sample's data is refused.

@@ -1,0 +1,217 @@
+// The Windows package as a user runs it, here under Wine on private Xvfb
+// servers with SDL's audio written to a file: unpacked from its zip, each
+// run in a Wine prefix of its own that is shut down afterwards.
+#include "show_session.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char *const DATA_FILES[10] = {"quarvelin.raw", "2.raw", "3.raw", "4.raw",       "5.raw",
+                                    "6.raw",         "7.raw", "8.raw", "credits.raw", "RETRO.XM"};
+const char *const WINE_SETTINGS[3] = {"WINEDEBUG=-all",
+                                      "WINEDLLOVERRIDES=mscoree,mshtml=", "WINEARCH=win64"};
+
+int next_display_number() {
+  static int number = 120 + int(getpid() % 100);
+  return ++number;
+}
+
+fs::path make_temp_folder(const std::string &what) {
+  std::string name = "/tmp/quarvelin-" + what + "-XXXXXX";
+  return mkdtemp(name.data()) != nullptr ? fs::path(name) : fs::path();
+}
+
+int run_shell(const std::string &line) {
+  int status = std::system((line + " >/dev/null 2>&1").c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The zip unpacked the way a user would: one folder "quarvelin" inside.
+struct unpacked_package {
+  fs::path root = make_temp_folder("windows");
+  fs::path folder = root / "quarvelin";
+  bool unpack() const {
+    return !root.empty() && run_shell("cd '" + root.string() +
+                                      "' && '" QUARVELIN_CMAKE_COMMAND
+                                      "' -E tar xf '" QUARVELIN_WINDOWS_PACKAGE "'") == 0;
+  }
+  ~unpacked_package() {
+    if (!root.empty()) fs::remove_all(root);
+  }
+};
+
+// The processes Wine runs for this prefix whose command line names `program`.
+std::vector<int> wine_processes(const fs::path &prefix, const std::string &program = "") {
+  std::vector<int> found;
+  const std::string marker = std::string("WINEPREFIX=") + prefix.string() + '\0';
+  for (const auto &entry : fs::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::vector<uint8_t> environ = read_file(entry.path() / "environ");
+    std::vector<uint8_t> command = read_file(entry.path() / "cmdline");
+    std::string environment(1, '\0'), line(command.begin(), command.end());
+    environment.append(environ.begin(), environ.end());
+    if (environment.find('\0' + marker) != std::string::npos &&
+        line.find(program) != std::string::npos)
+      found.push_back(std::stoi(name));
+  }
+  return found;
+}
+
+// A Wine prefix of its own, created before the show starts and shut down
+// (wineserver -k) and removed at the end.
+struct wine_prefix {
+  fs::path path = make_temp_folder("wine");
+  std::vector<std::string> environment() const {
+    std::vector<std::string> settings(std::begin(WINE_SETTINGS), std::end(WINE_SETTINGS));
+    settings.push_back("WINEPREFIX=" + path.string());
+    return settings;
+  }
+  std::string shell_settings() const {
+    std::string line;
+    for (const std::string &setting : environment()) line += "'" + setting + "' ";
+    return "env -u DISPLAY " + line;
+  }
+  // The Wine session that set the prefix up has no display; the show must
+  // start a session of its own, on its X server.
+  bool create() const {
+    if (path.empty() || run_shell(shell_settings() + "wineboot -i") != 0) return false;
+    shut_down();
+    return true;
+  }
+  // Ends every process of the prefix and waits for its wineserver to go.
+  void shut_down() const {
+    run_shell(shell_settings() + "wineserver -k");
+    run_shell(shell_settings() + "wineserver -w");
+  }
+  ~wine_prefix() {
+    if (path.empty()) return;
+    shut_down();
+    fs::remove_all(path);
+  }
+};
+
+struct wine_show {
+  xvfb_server server;
+  x_connection x;
+  wine_prefix prefix;
+  show_process show;
+  std::string audio_path;
+
+  bool start(int depth, const fs::path &folder) {
+    if (!prefix.create()) return false;
+    char name[] = "/tmp/quarvelin-audio-XXXXXX";
+    int file = mkstemp(name);
+    if (file >= 0) close(file);
+    audio_path = name;
+    if (!server.start(next_display_number(), 640, 480, depth)) return false;
+    if (!x.open(server.name(), 10)) return false;
+    std::vector<std::string> environment = prefix.environment();
+    environment.insert(environment.end(), {"DISPLAY=" + server.name(), "SDL_AUDIODRIVER=disk",
+                                           "SDL_DISKAUDIOFILE=" + audio_path});
+    return show.start(folder.string(), environment,
+                      std::vector<std::string>{"wine", "quarvelin.exe"});
+  }
+  x_window wait_for_window(double seconds) const {
+    for (double deadline = now_seconds() + seconds; now_seconds() < deadline; sleep_seconds(0.2))
+      if (x_window window = x.find_window("QUARVELIN")) return window;
+    return 0;
+  }
+  ~wine_show() {
+    if (!audio_path.empty()) unlink(audio_path.c_str());
+  }
+};
+
+class WineShowOnScreen : public ::testing::TestWithParam<int> {};
+
+} // namespace
+
+TEST(WinePackage, HoldsTheProgramAndTheSameDataFilesAsTheLinuxBuild) {
+  // The Windows build's files come from its own generator, run under Wine.
+  unpacked_package package;
+  ASSERT_TRUE(package.unpack());
+  EXPECT_TRUE(fs::is_regular_file(package.folder / "quarvelin.exe"));
+  size_t entries = 0;
+  for ([[maybe_unused]] const auto &entry : fs::directory_iterator(package.folder)) ++entries;
+  EXPECT_EQ(entries, 11u) << "the program and ten data files, nothing else";
+  for (const char *name : DATA_FILES) {
+    std::vector<uint8_t> windows = read_file((package.folder / name).string());
+    EXPECT_FALSE(windows.empty()) << name;
+    EXPECT_TRUE(windows == read_file(std::string(QUARVELIN_SHOW_DIR) + "/" + name)) << name;
+  }
+}
+
+TEST_P(WineShowOnScreen, ShowsASceneWithItsIconAndPlaysSoundThenEscapeEndsIt) {
+  const int depth = GetParam();
+  const int tolerance = depth == 16 ? 16 + 8 : 16;
+  unpacked_package package;
+  ASSERT_TRUE(package.unpack());
+  std::vector<std::vector<uint8_t>> scenes = load_scenes(package.folder.string());
+  wine_show run;
+  ASSERT_TRUE(run.start(depth, package.folder));
+  ASSERT_NE(run.wait_for_window(60), 0u) << run.show.output();
+
+  // Wine takes a while to show the first frames; the show's own scenes
+  // then follow the song.
+  scene_match best;
+  for (double deadline = now_seconds() + 60; now_seconds() < deadline && best.score < 0.9;
+       sleep_seconds(0.25)) {
+    ASSERT_EQ(run.show.wait(0), -1) << "the show ended early: " << run.show.output();
+    scene_match match = classify(run.x.grab(), scenes, tolerance);
+    if (match.score > best.score) best = match;
+  }
+  EXPECT_GT(best.score, 0.9) << "best scene " << best.scene;
+  EXPECT_EQ(run_with_display(run.server.name(),
+                             "xprop -name QUARVELIN _NET_WM_ICON | grep -q 'Icon (32 x 32)'"),
+            0)
+      << "the window carries no 32 x 32 icon";
+  EXPECT_GT(audio_rms(run.audio_path), 100.0) << "the recorded sound is silent";
+
+  ASSERT_EQ(run_with_display(run.server.name(), "xdotool key Escape"), 0);
+  EXPECT_EQ(run.show.wait(30), 0);
+  EXPECT_EQ(run.show.output(), "");
+  EXPECT_EQ(run.x.find_window("QUARVELIN"), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Depth, WineShowOnScreen, ::testing::Values(24, 16),
+                         [](const auto &parameter) {
+                           return "Depth" + std::to_string(parameter.param);
+                         });
+
+TEST(WineShowEnding, ACloseRequestEndsItWithZero) {
+  unpacked_package package;
+  ASSERT_TRUE(package.unpack());
+  wine_show run;
+  ASSERT_TRUE(run.start(24, package.folder));
+  x_window window = run.wait_for_window(60);
+  ASSERT_NE(window, 0u) << run.show.output();
+  EXPECT_FALSE(wine_processes(run.prefix.path, "quarvelin.exe").empty());
+  sleep_seconds(1);
+  run.x.request_close(window);
+  EXPECT_EQ(run.show.wait(30), 0);
+  EXPECT_EQ(run.show.output(), "");
+  EXPECT_EQ(run.x.find_window("QUARVELIN"), 0u);
+}
+
+TEST(WineShowFailures, AMissingSongEndsWithOneLeavingNoWindowOrProcess) {
+  unpacked_package package;
+  ASSERT_TRUE(package.unpack());
+  fs::remove(package.folder / "RETRO.XM");
+  wine_show run;
+  ASSERT_TRUE(run.start(24, package.folder));
+  EXPECT_EQ(run.show.wait(60), 1);
+  EXPECT_EQ(run.show.output(), "");
+  EXPECT_EQ(run.x.find_window("QUARVELIN"), 0u);
+  EXPECT_TRUE(wine_processes(run.prefix.path, "quarvelin.exe").empty());
+  run.prefix.shut_down();
+  EXPECT_TRUE(wine_processes(run.prefix.path).empty()) << "Wine's own processes outlive the prefix";
+}
