@@ -7,19 +7,14 @@
 // texture in that format; a flip draws it and presents with vsync, and waits
 // out the refresh interval itself where the driver does not.
 #include "display/screen.h"
+#include "display/screen_platform.h"
 #include "resources/icon.h"
 
 #include <SDL.h>
-#include <X11/Xlib.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
-#include <fcntl.h>
-#include <sched.h>
-#include <unistd.h>
 
 struct screen_library {
   int video_started;
@@ -52,28 +47,6 @@ static const int32_t FALLBACK_REFRESH_HZ = 60;
 
 static void discard_log(void *, int, SDL_LogPriority, const char *) {}
 
-// Libraries that SDL loads while it looks for a display or a renderer
-// (Wayland's client library, Mesa) may complain on stderr on their own.
-// The program prints nothing, so their stderr goes nowhere while they run.
-static int quiet_saved_stderr = -1;
-
-static void quiet_begin() {
-  std::fflush(stderr);
-  int null_device = open("/dev/null", O_WRONLY | O_CLOEXEC);
-  if (null_device < 0) return;
-  quiet_saved_stderr = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
-  if (quiet_saved_stderr >= 0) dup2(null_device, STDERR_FILENO);
-  close(null_device);
-}
-
-static void quiet_end() {
-  if (quiet_saved_stderr < 0) return;
-  std::fflush(stderr);
-  dup2(quiet_saved_stderr, STDERR_FILENO);
-  close(quiet_saved_stderr);
-  quiet_saved_stderr = -1;
-}
-
 static int driver_draws_into_memory() {
   const char *driver = SDL_GetCurrentVideoDriver();
   return driver != nullptr &&
@@ -93,14 +66,6 @@ static int driver_shows_a_screen() {
   return requested != nullptr && SDL_strcasecmp(requested, driver) == 0;
 }
 
-// The X server went away under us (the session ended). Xlib would print
-// why and exit; the program prints nothing, and nothing is left to give
-// back on a display that is gone.
-static int display_lost(Display *) { std::_Exit(1); }
-// A failed X request (a window that vanished in a race, say) would make
-// Xlib print and exit; the request's effect is simply missing.
-static int ignore_x_error(Display *, XErrorEvent *) { return 0; }
-
 screen_library *screen_load_library() {
   if (sdl_library.video_started) return nullptr;
   // SDL's own messages would reach stderr; the program prints nothing.
@@ -110,18 +75,17 @@ screen_library *screen_load_library() {
   // SDL would suspend the screen saver as soon as video starts; the display
   // does that itself once it is fully open.
   SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
-  quiet_begin();
+  // The program's own main runs; SDL's entry point is not used.
+  SDL_SetMainReady();
+  screen_platform_quiet_begin();
   int started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
-  quiet_end();
+  screen_platform_quiet_end();
   if (!started) return nullptr;
   if (!driver_shows_a_screen() || SDL_GetNumVideoDisplays() < 1) {
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     return nullptr;
   }
-  if (std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0) {
-    XSetIOErrorHandler(display_lost);
-    XSetErrorHandler(ignore_x_error);
-  }
+  screen_platform_video_started(SDL_GetCurrentVideoDriver());
   sdl_library.video_started = 1;
   return &sdl_library;
 }
@@ -155,7 +119,11 @@ screen_window *screen_create_window(const char *title, const char *icon_name) {
   // covered also where no window manager makes it fullscreen.
   SDL_Rect desktop;
   if (SDL_GetDisplayBounds(0, &desktop) != 0) return nullptr;
-  uint32_t flags = SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS;
+  // In a browser the window is the page's canvas, which the page itself
+  // scales and makes fullscreen; it takes the picture's size once a mode is set.
+  uint32_t flags = screen_platform_window_fills_desktop()
+                       ? uint32_t(SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS)
+                       : 0u;
   // A window made for the renderer SDL tries first is not destroyed and
   // made again when that renderer is created.
   SDL_RendererInfo first;
@@ -210,9 +178,9 @@ int screen_set_cooperative_level(screen_device *device, screen_window *window, i
   }
   if (window == nullptr || window->window == nullptr) return 0;
   if (device->renderer == nullptr) {
-    quiet_begin();
+    screen_platform_quiet_begin();
     device->renderer = SDL_CreateRenderer(window->window, -1, SDL_RENDERER_PRESENTVSYNC);
-    quiet_end();
+    screen_platform_quiet_end();
     if (device->renderer == nullptr) return 0;
   }
   device->window = window->window;
@@ -226,6 +194,7 @@ int screen_set_mode(screen_device *device, int32_t width, int32_t height, int32_
   uint32_t format = SDL_GetWindowPixelFormat(device->window);
   if (format == SDL_PIXELFORMAT_UNKNOWN) return 0;
   if (int32_t(SDL_BYTESPERPIXEL(format)) * 8 != bits) return 0;
+  if (!screen_platform_window_fills_desktop()) SDL_SetWindowSize(device->window, width, height);
   // Black bars around the picture, never stretched or cropped.
   if (SDL_RenderSetLogicalSize(device->renderer, width, height) != 0) return 0;
   device->format = format;
@@ -305,28 +274,14 @@ void screen_unlock(screen_surface *back) {
   SDL_UnlockTexture(back->texture);
 }
 
-static int64_t monotonic_ns() {
-  timespec now;
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return int64_t(now.tv_sec) * NANOSECONDS + now.tv_nsec;
-}
-
-static void sleep_until_ns(int64_t deadline) {
-  timespec until;
-  until.tv_sec = time_t(deadline / NANOSECONDS);
-  until.tv_nsec = long(deadline % NANOSECONDS);
-  while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
-  }
-}
-
 // With vsync a present returns at the next refresh, a whole interval after
 // the previous one, and nothing is left to wait. A driver that does not pace
 // presents returns at once; then the rest of the interval is slept.
 static void wait_for_refresh(screen_device *device) {
-  int64_t now = monotonic_ns();
+  int64_t now = screen_platform_now_ns();
   int64_t due = device->last_present_ns + device->refresh_interval_ns;
   if (device->last_present_ns != 0 && now < due) {
-    sleep_until_ns(due);
+    screen_platform_sleep_until_ns(due);
     now = due;
   }
   device->last_present_ns = now;
@@ -391,7 +346,7 @@ int screen_next_event(screen_window *window, screen_event *event) {
 
 void screen_sleep(uint32_t milliseconds) {
   if (milliseconds == 0)
-    sched_yield();
+    screen_platform_yield();
   else
     SDL_Delay(milliseconds);
 }

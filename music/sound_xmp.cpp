@@ -16,12 +16,11 @@
 // whatever the installer set up before installing is visible to the
 // handler).
 #include "music/sound.h"
+#include "music/sound_platform.h"
 #include "music/sound_xmp_song.h"
 
 #include <SDL.h>
 
-#include <dlfcn.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -90,26 +89,10 @@ void sound_fill(void *, Uint8 *stream, int length) {
   sound_handed += frames;
 }
 
-// libasound, which SDL loads for ALSA output, reports its errors (no sound
-// card, for one) on stderr unless given a handler; the show prints nothing.
-// The library stays loaded, so SDL's later load gets this same instance.
-void sound_alsa_quiet(const char *, int, const char *, int, const char *, ...) {}
-
-void sound_quiet_alsa() {
-  static void *alsa;
-  if (alsa != nullptr) return;
-  alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
-  if (alsa == nullptr) return;
-  using error_handler = void (*)(const char *, int, const char *, int, const char *, ...);
-  using set_error_handler = int (*)(error_handler);
-  void *set = dlsym(alsa, "snd_lib_error_set_handler");
-  if (set != nullptr) reinterpret_cast<set_error_handler>(set)(sound_alsa_quiet);
-}
-
 // The whole of a regular file, refusing anything else (a directory, a pipe
 // that would block) and anything empty or too large. malloc'd, or nullptr.
 uint8_t *read_song_file(const char *path, int64_t *size) {
-  int file = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  int file = sound_platform_open_file(path);
   if (file < 0) return nullptr;
   struct stat status;
   uint8_t *data = nullptr;
@@ -118,7 +101,7 @@ uint8_t *read_song_file(const char *path, int64_t *size) {
     data = static_cast<uint8_t *>(std::malloc(size_t(status.st_size)));
     int64_t got = 0;
     while (data != nullptr && got < status.st_size) {
-      ssize_t n = read(file, data + got, size_t(status.st_size - got));
+      int64_t n = sound_platform_read(file, data + got, status.st_size - got);
       if (n <= 0) break;
       got += n;
     }
@@ -148,7 +131,9 @@ int sound_init(int32_t mixing_rate, int32_t channels, uint32_t flags) {
   if (mixing_rate < XMP_MIN_SRATE || mixing_rate > XMP_MAX_SRATE) return 0;
   if (channels < 1 || channels > XMP_MAX_CHANNELS || flags != 0) return 0;
   if (sound_device != 0) sound_close();
-  sound_quiet_alsa();
+  sound_platform_quiet_output();
+  // The program's own main runs; SDL's entry point is not used.
+  SDL_SetMainReady();
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return 0;
   SDL_AudioSpec wanted;
   SDL_zero(wanted);

@@ -2,12 +2,13 @@
 # Sets up a Debian machine for the show, builds it, then runs it or its tests.
 #   scripts/setup.sh run    install what is missing, build, run the show
 #   scripts/setup.sh test   install what is missing, build, run every test
+#   scripts/setup.sh web    install what is missing, build the web site
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 what=${1:-}
-if [[ $what != run && $what != test ]]; then
-  echo "usage: scripts/setup.sh run|test" >&2
+if [[ $what != run && $what != test && $what != web ]]; then
+  echo "usage: scripts/setup.sh run|test|web" >&2
   exit 2
 fi
 
@@ -17,6 +18,14 @@ packages=(g++ cmake ninja-build pkg-config libsdl2-dev libxmp-dev)
 if [[ $what == test ]]; then
   packages+=(libgtest-dev libbenchmark-dev xvfb xauth xdotool x11-apps x11-utils imagemagick sox
              openmpt123 libopenmpt-dev)
+fi
+# The web site: emscripten, Debian's SDL2 and libxmp sources, and for its
+# test Chromium driven from node (puppeteer-core from npm).
+if [[ $what == web || $what == test ]]; then
+  packages+=(emscripten dpkg-dev nodejs npm)
+fi
+if [[ $what == test ]]; then
+  packages+=(chromium)
 fi
 
 missing=()
@@ -39,9 +48,17 @@ if [[ $what == run ]]; then
   exec ./quarvelin
 fi
 
+if [[ $what == web ]]; then
+  scripts/web.sh
+  echo "The site is in build-web/site; serve it with: python3 -m http.server -b 127.0.0.1 -d build-web/site"
+  exit 0
+fi
+
 # The tests, and the show itself, under the sanitizers first; then the
 # optimised build with every test, the real-window ones included.
 scripts/sanitize.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUARVELIN_TESTS=ON -DQUARVELIN_BENCH=ON
 cmake --build build
 ctest --test-dir build --output-on-failure --timeout 600
+# The web site, built and run in headless Chromium.
+scripts/web.sh test
