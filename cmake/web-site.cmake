@@ -28,7 +28,7 @@ target_link_options(quarvelin PRIVATE
   # The page makes a fresh instance for every start; the end of the program
   # ends the instance and calls the page's onExit.
   -sMODULARIZE=1 -sEXPORT_NAME=createQuarvelin -sEXIT_RUNTIME=1 -sENVIRONMENT=web
-  -sINITIAL_MEMORY=33554432 -sMINIFY_HTML=0
+  -sINITIAL_MEMORY=33554432
   "SHELL:--preload-file ${QUARVELIN_NATIVE_SHOW_DIR}@/")
 set_property(TARGET quarvelin APPEND PROPERTY LINK_DEPENDS ${QUARVELIN_NATIVE_SHOW_DIR}/RETRO.XM)
 

@@ -22,7 +22,9 @@ fi
 # The web site: emscripten, Debian's SDL2 and libxmp sources, and for its
 # test Chromium driven from node (puppeteer-core from npm).
 if [[ $what == web || $what == test ]]; then
-  packages+=(emscripten dpkg-dev nodejs npm)
+  packages+=(emscripten dpkg-dev nodejs)
+  # Debian's npm, unless the installed node brings its own.
+  command -v npm >/dev/null || packages+=(npm)
 fi
 if [[ $what == test ]]; then
   packages+=(chromium)
