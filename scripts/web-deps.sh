@@ -2,10 +2,12 @@
 # Builds SDL2 and libxmp as static WebAssembly libraries from Debian's own
 # source packages, with Debian's emscripten, into
 #   .cache/web/prefix    (headers, libraries, CMake and pkg-config files)
-# A later run with the prefix already complete does nothing.
+# A later run does nothing while the prefix is complete and was built by this
+# same script.
 # Needs: dpkg-dev, cmake, ninja-build, emscripten, and a deb-src line for the
 # archive (added here when missing).
 set -euo pipefail
+recipe=$(sha256sum "$0" | cut -d' ' -f1)
 cd "$(dirname "$0")/.."
 
 cache=$PWD/.cache/web
@@ -13,7 +15,7 @@ prefix=$cache/prefix
 stamp=$prefix/.complete
 # Debian's emscripten finds its JavaScript modules (acorn) only here.
 export NODE_PATH=/usr/share/nodejs
-if [[ -f $stamp ]]; then
+if [[ -f $stamp && $(cat "$stamp") == "$recipe" ]]; then
   exit 0
 fi
 
@@ -64,5 +66,5 @@ xmp=$(find . -maxdepth 1 -type d -name 'libxmp-*' | head -1)
     --disable-depackers --disable-prowizard >/dev/null &&
   emmake make -j "$jobs" >/dev/null && emmake make install >/dev/null)
 
-touch "$stamp"
+echo "$recipe" >"$stamp"
 echo "WebAssembly libraries built into $prefix"
