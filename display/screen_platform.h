@@ -4,6 +4,7 @@
 //                           CLOCK_MONOTONIC and clock_nanosleep
 //   screen_sdl_windows.cpp  Windows: the performance counter and a waitable
 //                           timer; nothing to quiet
+//   screen_sdl_web.cpp      the browser: waits hand control back to the page
 #pragma once
 
 #include <cstdint>
@@ -17,3 +18,9 @@ void screen_platform_video_started(const char *driver);
 // A monotonic clock in nanoseconds, and a sleep until a time on it.
 int64_t screen_platform_now_ns();
 void screen_platform_sleep_until_ns(int64_t deadline);
+// Gives up the processor for the rest of the time slice; in a browser,
+// lets the page run (draw, play sound, take input) before going on.
+void screen_platform_yield();
+// 1: the window covers the whole desktop; 0: it is the page's canvas, sized
+// to the picture, which the page scales and makes fullscreen.
+int screen_platform_window_fills_desktop();

@@ -15,7 +15,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sched.h>
 
 struct screen_library {
   int video_started;
@@ -120,7 +119,11 @@ screen_window *screen_create_window(const char *title, const char *icon_name) {
   // covered also where no window manager makes it fullscreen.
   SDL_Rect desktop;
   if (SDL_GetDisplayBounds(0, &desktop) != 0) return nullptr;
-  uint32_t flags = SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS;
+  // In a browser the window is the page's canvas, which the page itself
+  // scales and makes fullscreen; it takes the picture's size once a mode is set.
+  uint32_t flags = screen_platform_window_fills_desktop()
+                       ? uint32_t(SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS)
+                       : 0u;
   // A window made for the renderer SDL tries first is not destroyed and
   // made again when that renderer is created.
   SDL_RendererInfo first;
@@ -191,6 +194,7 @@ int screen_set_mode(screen_device *device, int32_t width, int32_t height, int32_
   uint32_t format = SDL_GetWindowPixelFormat(device->window);
   if (format == SDL_PIXELFORMAT_UNKNOWN) return 0;
   if (int32_t(SDL_BYTESPERPIXEL(format)) * 8 != bits) return 0;
+  if (!screen_platform_window_fills_desktop()) SDL_SetWindowSize(device->window, width, height);
   // Black bars around the picture, never stretched or cropped.
   if (SDL_RenderSetLogicalSize(device->renderer, width, height) != 0) return 0;
   device->format = format;
@@ -342,7 +346,7 @@ int screen_next_event(screen_window *window, screen_event *event) {
 
 void screen_sleep(uint32_t milliseconds) {
   if (milliseconds == 0)
-    sched_yield();
+    screen_platform_yield();
   else
     SDL_Delay(milliseconds);
 }

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <sched.h>
 #include <unistd.h>
 
 static const int64_t NANOSECONDS = 1000000000;
@@ -63,3 +64,7 @@ void screen_platform_sleep_until_ns(int64_t deadline) {
   while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
   }
 }
+
+void screen_platform_yield() { sched_yield(); }
+
+int screen_platform_window_fills_desktop() { return 1; }

@@ -59,3 +59,7 @@ void screen_platform_sleep_until_ns(int64_t deadline) {
   }
   Sleep(DWORD((remaining + 500000) / 1000000));
 }
+
+void screen_platform_yield() { SwitchToThread(); }
+
+int screen_platform_window_fills_desktop() { return 1; }

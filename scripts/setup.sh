@@ -2,14 +2,15 @@
 # Sets up a Debian machine for the show, builds it, then runs it or its tests.
 #   scripts/setup.sh run    install what is missing, build, run the show
 #   scripts/setup.sh test   install what is missing, build, run every test
-#                           (the Windows package's under Wine included)
+#                           (the Windows package's under Wine and the web site's in Chromium included)
 #   scripts/setup.sh windows  install what is missing, build the Windows x64 package
+#   scripts/setup.sh web    install what is missing, build the web site
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 what=${1:-}
-if [[ $what != run && $what != test && $what != windows ]]; then
-  echo "usage: scripts/setup.sh run|test|windows" >&2
+if [[ $what != run && $what != test && $what != windows && $what != web ]]; then
+  echo "usage: scripts/setup.sh run|test|windows|web" >&2
   exit 2
 fi
 
@@ -26,6 +27,16 @@ fi
 if [[ $what == test ]]; then
   packages+=(libgtest-dev libbenchmark-dev xvfb xauth xdotool x11-apps x11-utils imagemagick sox
              openmpt123 libopenmpt-dev clang libclang-rt-14-dev "${windows_packages[@]}")
+fi
+# The web site: emscripten, Debian's SDL2 and libxmp sources, and for its
+# test Chromium driven from node (puppeteer-core from npm).
+if [[ $what == web || $what == test ]]; then
+  packages+=(emscripten dpkg-dev nodejs)
+  # Debian's npm, unless the installed node brings its own.
+  command -v npm >/dev/null || packages+=(npm)
+fi
+if [[ $what == test ]]; then
+  packages+=(chromium)
 fi
 
 missing=()
@@ -52,6 +63,12 @@ if [[ $what == windows ]]; then
   exec scripts/windows-build.sh
 fi
 
+if [[ $what == web ]]; then
+  scripts/web.sh
+  echo "The site is in build-web/site; serve it with: python3 -m http.server -b 127.0.0.1 -d build-web/site"
+  exit 0
+fi
+
 # The tests, and the show itself, under the sanitizers first; then the
 # Windows package with its unit tests under Wine; then the optimised build
 # with every test, the real-window ones included, and the Windows package
@@ -63,3 +80,5 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUARVELIN_TESTS=ON -DQ
   -DQUARVELIN_WINDOWS_BUILD="$PWD/build-windows"
 cmake --build build
 ctest --test-dir build --output-on-failure --timeout 600
+# The web site, built and run in headless Chromium.
+scripts/web.sh test

@@ -1,0 +1,42 @@
+# The show as a web site in build-web/site: the program compiled to
+# WebAssembly, its ten data files packaged for its in-memory file system, and
+# our own page (resources/web).
+include(ExternalProject)
+set(QUARVELIN_SITE_DIR ${CMAKE_BINARY_DIR}/site)
+file(MAKE_DIRECTORY ${QUARVELIN_SITE_DIR})
+
+# The content generator (and the cue timeline tool the browser test uses) run
+# on the build machine: a native build of the same sources, tools only.
+set(QUARVELIN_NATIVE_DIR ${CMAKE_BINARY_DIR}/native)
+set(QUARVELIN_NATIVE_SHOW_DIR ${QUARVELIN_NATIVE_DIR}/show)
+ExternalProject_Add(quarvelin-native-tools
+  SOURCE_DIR ${CMAKE_SOURCE_DIR}
+  BINARY_DIR ${QUARVELIN_NATIVE_DIR}
+  CMAKE_GENERATOR Ninja
+  CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release -DQUARVELIN_TESTS=OFF -DQUARVELIN_BENCH=OFF
+  BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target quarvelin-show-content quarvelin-cues
+  BUILD_ALWAYS ON
+  BUILD_BYPRODUCTS ${QUARVELIN_NATIVE_SHOW_DIR}/RETRO.XM
+  INSTALL_COMMAND "")
+
+# The program reads its files from its current folder, "/" in the browser.
+set_target_properties(quarvelin PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${QUARVELIN_SITE_DIR} SUFFIX .js)
+add_dependencies(quarvelin quarvelin-native-tools)
+target_link_options(quarvelin PRIVATE
+  # The frame loop runs as it is; its waits give control back to the page.
+  -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536
+  # The page makes a fresh instance for every start; the end of the program
+  # ends the instance and calls the page's onExit.
+  -sMODULARIZE=1 -sEXPORT_NAME=createQuarvelin -sEXIT_RUNTIME=1 -sENVIRONMENT=web
+  -sINITIAL_MEMORY=33554432
+  "SHELL:--preload-file ${QUARVELIN_NATIVE_SHOW_DIR}@/")
+set_property(TARGET quarvelin APPEND PROPERTY LINK_DEPENDS ${QUARVELIN_NATIVE_SHOW_DIR}/RETRO.XM)
+
+foreach(page index.html show.js show.css)
+  configure_file(${CMAKE_SOURCE_DIR}/resources/web/${page} ${QUARVELIN_SITE_DIR}/${page} COPYONLY)
+endforeach()
+
+if(QUARVELIN_TESTS)
+  enable_testing()
+  include(${CMAKE_SOURCE_DIR}/tests/web/web_tests.cmake)
+endif()
