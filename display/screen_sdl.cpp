@@ -255,25 +255,25 @@ uint8_t *screen_lock(int32_t *pitch) {
 // half an interval inside each present. Then nothing is added on top: a
 // sleep to a refresh rate that the system rounds to whole hertz would drift
 // against the real one and skip a refresh every second or so. A renderer
-// that returns at once gets the rest of the interval slept.
-static void pace_present(int64_t before_present, int64_t after_present) {
-  if (pacing == PACING_PROBING) {
-    if (++pacing_presents > PACING_WARM_UP_PRESENTS)
-      pacing_blocked_ns += after_present - before_present;
-    if (pacing_presents == PACING_WARM_UP_PRESENTS + PACING_PROBE_PRESENTS)
-      pacing = pacing_blocked_ns * 2 >= refresh_interval_ns * PACING_PROBE_PRESENTS
-                   ? PACING_BY_DISPLAY
-                   : PACING_BY_SLEEP;
-    last_present_ns = after_present;
-    return;
-  }
-  if (pacing == PACING_BY_DISPLAY) return;
+// that returns at once gets presents at whole intervals apart: it sleeps
+// before each one until the interval since the last one is over, so the time
+// spent composing the frame does not shift when it is shown.
+static void learn_pacing(int64_t before_present, int64_t after_present) {
+  if (++pacing_presents > PACING_WARM_UP_PRESENTS)
+    pacing_blocked_ns += after_present - before_present;
+  if (pacing_presents < PACING_WARM_UP_PRESENTS + PACING_PROBE_PRESENTS) return;
+  const int64_t probed_ns = refresh_interval_ns * PACING_PROBE_PRESENTS;
+  pacing = pacing_blocked_ns * 2 >= probed_ns ? PACING_BY_DISPLAY : PACING_BY_SLEEP;
+}
+
+static void wait_for_next_refresh() {
   const int64_t due = last_present_ns + refresh_interval_ns;
-  if (after_present < due) {
+  const int64_t now = monotonic_ns();
+  if (now < due) {
     sleep_until_ns(due);
     last_present_ns = due;
   } else {
-    last_present_ns = after_present; // late: the next interval starts now
+    last_present_ns = now; // late: the next interval starts now
   }
 }
 
@@ -284,9 +284,17 @@ int screen_present() {
   SDL_SetRenderDrawColor(sdl_renderer, 0, 0, 0, SDL_ALPHA_OPAQUE);
   int result = SDL_RenderClear(sdl_renderer) == 0;
   result &= SDL_RenderCopy(sdl_renderer, sdl_texture, nullptr, nullptr) == 0;
+  if (pacing == PACING_BY_SLEEP) {
+    // The drawing runs now, so that only the present itself waits.
+    SDL_RenderFlush(sdl_renderer);
+    wait_for_next_refresh();
+  }
   const int64_t before_present = monotonic_ns();
   SDL_RenderPresent(sdl_renderer);
-  pace_present(before_present, monotonic_ns());
+  if (pacing == PACING_PROBING) {
+    learn_pacing(before_present, monotonic_ns());
+    last_present_ns = monotonic_ns();
+  }
   return result;
 }
 
