@@ -33,10 +33,10 @@ TEST(MusicStart, StartsInOrderAndInstallsTheHandlersOncePlaying) {
   ASSERT_EQ(music_start(&CUES, &song), 1);
   EXPECT_EQ(song, sound_memory_song());
   const std::vector<sound_memory_call> log = calls();
-  ASSERT_EQ(kinds(),
-            (std::vector<sound_memory_call_kind>{
-                SOUND_MEMORY_VERSION, SOUND_MEMORY_INIT, SOUND_MEMORY_LOAD, SOUND_MEMORY_PLAY,
-                SOUND_MEMORY_SET_CALLBACK, SOUND_MEMORY_SET_CALLBACK, SOUND_MEMORY_SET_CALLBACK}));
+  ASSERT_EQ(kinds(), (std::vector<sound_memory_call_kind>{
+                         SOUND_MEMORY_VERSION, SOUND_MEMORY_INIT, SOUND_MEMORY_LOAD,
+                         SOUND_MEMORY_PLAY, SOUND_MEMORY_SET_CALLBACK, SOUND_MEMORY_SET_CALLBACK,
+                         SOUND_MEMORY_SET_CALLBACK}));
   EXPECT_EQ(log[1].mixing_rate, 32000);
   EXPECT_EQ(log[1].channels, 64);
   EXPECT_EQ(log[1].flags, 0u);
@@ -85,8 +85,7 @@ TEST(MusicStart, RefusedInitialisationOrLoadFailsAndGoesNoFurther) {
   sound_memory_set_init_result(0);
   sound_song *song = nullptr;
   EXPECT_EQ(music_start(&CUES, &song), 0);
-  EXPECT_EQ(kinds(),
-            (std::vector<sound_memory_call_kind>{SOUND_MEMORY_VERSION, SOUND_MEMORY_INIT}));
+  EXPECT_EQ(kinds(), (std::vector<sound_memory_call_kind>{SOUND_MEMORY_VERSION, SOUND_MEMORY_INIT}));
 
   sound_memory_reset();
   sound_memory_set_load_result(0);

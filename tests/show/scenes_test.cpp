@@ -27,10 +27,9 @@ class InTempDirectory : public ::testing::Test {
 protected:
   void SetUp() override {
     previous = fs::current_path();
-    directory =
-        fs::temp_directory_path() /
-        ("quarvelin-show-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-         "-" + std::to_string(std::rand()));
+    directory = fs::temp_directory_path() /
+                ("quarvelin-show-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                 "-" + std::to_string(std::rand()));
     fs::create_directories(directory);
     fs::current_path(directory);
   }
@@ -53,15 +52,13 @@ TEST_F(LoadRawFile, MissingShortOversizedAndExactFiles) {
   load_raw_file(buffer.data(), "missing.raw", PICTURE_BYTES);
   EXPECT_EQ(std::count(buffer.begin(), buffer.end(), 0), PICTURE_BYTES);
 
-  for (size_t size :
-       {size_t(0), size_t(1000), size_t(PICTURE_BYTES), size_t(PICTURE_BYTES + 5000)}) {
+  for (size_t size : {size_t(0), size_t(1000), size_t(PICTURE_BYTES), size_t(PICTURE_BYTES + 5000)}) {
     write_file("picture.raw", std::vector<uint8_t>(content.begin(), content.begin() + long(size)));
     std::fill(buffer.begin(), buffer.end(), 0xAA);
     load_raw_file(buffer.data(), "picture.raw", PICTURE_BYTES);
     size_t kept = std::min(size, size_t(PICTURE_BYTES));
     EXPECT_TRUE(std::equal(buffer.begin(), buffer.begin() + long(kept), content.begin())) << size;
-    EXPECT_EQ(size_t(std::count(buffer.begin() + long(kept), buffer.end(), 0)),
-              PICTURE_BYTES - kept)
+    EXPECT_EQ(size_t(std::count(buffer.begin() + long(kept), buffer.end(), 0)), PICTURE_BYTES - kept)
         << size;
   }
 }
@@ -112,10 +109,8 @@ protected:
                                                  "8.raw",         "7.raw", "credits.raw"};
     if (code < 0 || code > 8) return;
     const uint8_t *picture = files[files_for_code[code]].data();
-    if (code == 0)
-      reference_draw(picture, 120, 120, 163, 361, frame, true);
-    else
-      reference_draw(picture, 0, 0, FRAME_WIDTH, FRAME_HEIGHT, frame, code != 8);
+    if (code == 0) reference_draw(picture, 120, 120, 163, 361, frame, true);
+    else reference_draw(picture, 0, 0, FRAME_WIDTH, FRAME_HEIGHT, frame, code != 8);
   }
 
   // Runs one frame of the show and of the model, the model drawing
