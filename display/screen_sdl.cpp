@@ -20,13 +20,11 @@
 
 static const int64_t NANOSECONDS = 1000000000;
 static const int32_t FALLBACK_REFRESH_HZ = 60;
-// Presents watched, after the first few, to learn whether presenting waits
-// for the display; the first ones may return early while the driver's
-// queue fills.
+// Presents are watched in windows of this many, after the first few (which
+// may return early while the driver's queue fills), to learn whether
+// something already paces them to the refresh.
 static const int32_t PACING_WARM_UP_PRESENTS = 3;
-static const int32_t PACING_PROBE_PRESENTS = 12;
-
-enum pacing_mode { PACING_PROBING, PACING_BY_DISPLAY, PACING_BY_SLEEP };
+static const int32_t PACING_WINDOW_PRESENTS = 30;
 
 static int sdl_video_started;
 static SDL_Window *sdl_window;
@@ -38,9 +36,9 @@ static int sdl_texture_lost; // the renderer reported its textures gone
 static int sdl_locked;
 
 static int64_t refresh_interval_ns;
-static pacing_mode pacing;
+static int pacing_by_sleep; // 0 while presents are seen to keep to the refresh by themselves
 static int32_t pacing_presents;
-static int64_t pacing_blocked_ns; // time spent inside presents while probing
+static int64_t pacing_window_start_ns;
 static int64_t last_present_ns;
 
 // ---- platform pieces: the clock, sleeping, the quiet stderr, X11 ----
@@ -204,9 +202,9 @@ static void reset_pacing() {
   if (SDL_GetDesktopDisplayMode(0, &desktop) == 0 && desktop.refresh_rate > 0)
     hz = desktop.refresh_rate;
   refresh_interval_ns = NANOSECONDS / hz;
-  pacing = PACING_PROBING;
+  pacing_by_sleep = 0;
   pacing_presents = 0;
-  pacing_blocked_ns = 0;
+  pacing_window_start_ns = 0;
   last_present_ns = 0;
 }
 
@@ -250,22 +248,28 @@ uint8_t *screen_lock(int32_t *pitch) {
   return static_cast<uint8_t *>(pixels);
 }
 
-// After the warm-up, a probe of presents decides once how frames are paced:
-// a renderer that waits for the display's refresh spends on average at least
-// half an interval inside each present. Then nothing is added on top: a
-// sleep to a refresh rate that the system rounds to whole hertz would drift
-// against the real one and skip a refresh every second or so. A renderer
-// that returns at once gets presents at whole intervals apart: it sleeps
-// before each one until the interval since the last one is over, so the time
-// spent composing the frame does not shift when it is shown.
-static void learn_pacing(int64_t before_present, int64_t after_present) {
-  if (++pacing_presents > PACING_WARM_UP_PRESENTS)
-    pacing_blocked_ns += after_present - before_present;
-  if (pacing_presents < PACING_WARM_UP_PRESENTS + PACING_PROBE_PRESENTS) return;
-  const int64_t probed_ns = refresh_interval_ns * PACING_PROBE_PRESENTS;
-  pacing = pacing_blocked_ns * 2 >= probed_ns ? PACING_BY_DISPLAY : PACING_BY_SLEEP;
+// Where the renderer waits for the display's refresh, nothing is added on
+// top: a sleep to a refresh rate that the system rounds to whole hertz would
+// drift against the real one and skip a refresh every second or so. So
+// presents are not slept as long as each window of them, back to back, takes
+// at least three quarters of its refresh intervals (a renderer that waits,
+// or a machine too slow to need the wait). The first window that comes in
+// faster shows presenting does not wait: from then on each present is slept
+// to the next refresh.
+static void watch_presents(int64_t now) {
+  ++pacing_presents;
+  if (pacing_presents <= PACING_WARM_UP_PRESENTS) {
+    pacing_window_start_ns = now;
+    return;
+  }
+  if ((pacing_presents - PACING_WARM_UP_PRESENTS) % PACING_WINDOW_PRESENTS != 0) return;
+  const int64_t window_ns = now - pacing_window_start_ns;
+  if (window_ns * 4 < refresh_interval_ns * PACING_WINDOW_PRESENTS * 3) pacing_by_sleep = 1;
+  pacing_window_start_ns = now;
 }
 
+// Presents at whole intervals apart: the sleep comes before the present, so
+// the time spent composing the frame does not shift when it is shown.
 static void wait_for_next_refresh() {
   const int64_t due = last_present_ns + refresh_interval_ns;
   const int64_t now = monotonic_ns();
@@ -284,17 +288,16 @@ int screen_present() {
   SDL_SetRenderDrawColor(sdl_renderer, 0, 0, 0, SDL_ALPHA_OPAQUE);
   int result = SDL_RenderClear(sdl_renderer) == 0;
   result &= SDL_RenderCopy(sdl_renderer, sdl_texture, nullptr, nullptr) == 0;
-  if (pacing == PACING_BY_SLEEP) {
+  if (pacing_by_sleep) {
     // The drawing runs now, so that only the present itself waits.
     SDL_RenderFlush(sdl_renderer);
     wait_for_next_refresh();
+    SDL_RenderPresent(sdl_renderer);
+    return result;
   }
-  const int64_t before_present = monotonic_ns();
   SDL_RenderPresent(sdl_renderer);
-  if (pacing == PACING_PROBING) {
-    learn_pacing(before_present, monotonic_ns());
-    last_present_ns = monotonic_ns();
-  }
+  last_present_ns = monotonic_ns();
+  watch_presents(last_present_ns);
   return result;
 }
 
