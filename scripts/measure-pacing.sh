@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Runs the built show for a while, headless (SDL's dummy video and audio
 # drivers) or on a private Xvfb screen, and reports the distribution of the
-# intervals between presented frames and the resident memory over time.
+# intervals between presented frames, the CPU share and the resident memory
+# over time. On Xvfb it then gives the focus to another window for 5 s and
+# reports the presents and the CPU share while the show is in the background.
 #   scripts/measure-pacing.sh [build-folder] [seconds] [headless|xvfb]
 # Defaults: build, 20 s, headless. The long measurement is 600 s.
 set -euo pipefail
@@ -12,9 +14,10 @@ where=${3:-headless}
 probe=$(realpath "$build/tools/quarvelin-present-probe.so")
 show_dir=$(realpath "$build/show")
 work=$(mktemp -d)
-xvfb_pid= show_pid=
+xvfb_pid= show_pid= other_pid=
 cleanup() {
   [[ -n $show_pid ]] && kill -KILL "$show_pid" 2>/dev/null
+  [[ -n $other_pid ]] && kill -TERM "$other_pid" 2>/dev/null
   [[ -n $xvfb_pid ]] && kill -TERM "$xvfb_pid" 2>/dev/null
   rm -rf "$work"
 }
@@ -40,6 +43,11 @@ esac
 (cd "$show_dir" && exec env -u SDL_VIDEODRIVER "${environment[@]}" ./quarvelin) &
 show_pid=$!
 
+# User + system time of the show so far, in clock ticks.
+cpu_ticks() { sed 's/^.*) //' "/proc/$show_pid/stat" | awk '{print $12 + $13}'; }
+hz=$(getconf CLK_TCK)
+started_ns=$(date +%s%N)
+
 # Resident memory about 20 times over the run (every second at most).
 step=$((seconds / 20 > 0 ? seconds / 20 : 1))
 : >"$work/memory"
@@ -48,15 +56,35 @@ for ((t = step; t <= seconds; t += step)); do
   kill -0 "$show_pid" 2>/dev/null || { echo "the show ended early" >&2; exit 1; }
   echo "$t $(awk '/^VmRSS:/ {print $2}' "/proc/$show_pid/status")" >>"$work/memory"
 done
+run_share=$(awk -v t="$(cpu_ticks)" -v hz="$hz" -v s="$started_ns" -v n="$(date +%s%N)" \
+  'BEGIN {printf "%.1f", 100 * t / hz / ((n - s) / 1e9)}')
+presents_in_run=$(wc -l <"$work/presents")
+
+background=
+if [[ $where == xvfb ]]; then
+  DISPLAY=":$(cat "$work/display")" xclock 2>/dev/null &
+  other_pid=$!
+  sleep 1
+  DISPLAY=":$(cat "$work/display")" xdotool search --sync --name xclock windowfocus --sync
+  sleep 1
+  before_ticks=$(cpu_ticks) before_presents=$(wc -l <"$work/presents")
+  sleep 5
+  background=$(awk -v t="$(($(cpu_ticks) - before_ticks))" -v hz="$hz" \
+    -v p="$(($(wc -l <"$work/presents") - before_presents))" \
+    'BEGIN {printf "%d presents, CPU share %.1f %% of one core", p, 100 * t / hz / 5}')
+fi
 kill -TERM "$show_pid"
 status=0
 wait "$show_pid" || status=$?
 show_pid=
 
 echo "== $where, $seconds s (exit status $status)"
+echo "cpu share:          $run_share % of one core over the run"
+[[ -n $background ]] && echo "in the background:  $background (5 s, another window focused)"
+head -n "$presents_in_run" "$work/presents" >"$work/run_presents"
 # Intervals in milliseconds, after the first second (start-up and the pacing probe).
 awk 'NR == 1 {first = $1} {if (NR > 1 && $1 - first > 1e9) print ($1 - previous) / 1e6; previous = $1}' \
-  "$work/presents" | sort -n >"$work/intervals"
+  "$work/run_presents" | sort -n >"$work/intervals"
 awk '
   {v[NR] = $1; sum += $1; sq += $1 * $1}
   END {
