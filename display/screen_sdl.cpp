@@ -262,9 +262,10 @@ static void watch_presents(int64_t now) {
     pacing_window_start_ns = now;
     return;
   }
-  if ((pacing_presents - PACING_WARM_UP_PRESENTS) % PACING_WINDOW_PRESENTS != 0) return;
+  if (pacing_presents < PACING_WARM_UP_PRESENTS + PACING_WINDOW_PRESENTS) return;
   const int64_t window_ns = now - pacing_window_start_ns;
   if (window_ns * 4 < refresh_interval_ns * PACING_WINDOW_PRESENTS * 3) pacing_by_sleep = 1;
+  pacing_presents = PACING_WARM_UP_PRESENTS; // the next window starts here
   pacing_window_start_ns = now;
 }
 
