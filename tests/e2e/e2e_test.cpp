@@ -22,11 +22,6 @@ constexpr int WIDTH = 640, HEIGHT = 480;
 const std::string SHOW_FOLDER = QUARVELIN_SHOW_DIR;
 const char *const SCENE_FILES[7] = {"2.raw", "3.raw", "4.raw", "5.raw", "6.raw", "8.raw", "7.raw"};
 
-int next_display_number() {
-  static int number = 40 + int(getpid() % 200);
-  return ++number;
-}
-
 // A copy of the ready-to-run folder that a test may damage.
 struct show_folder_copy {
   fs::path path;
@@ -54,7 +49,7 @@ struct running_show {
     int file = mkstemp(name);
     if (file >= 0) close(file);
     audio_path = name;
-    if (!server.start(next_display_number(), WIDTH, HEIGHT, depth)) return false;
+    if (!server.start(WIDTH, HEIGHT, depth)) return false;
     if (!x.open(server.name(), 10)) return false;
     return show.start(folder,
                       {"DISPLAY=" + server.name(), "SDL_AUDIODRIVER=disk",
