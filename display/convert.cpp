@@ -8,10 +8,12 @@
 // Grouped bodies come in three tiers:
 //   - 64-bit integer operations, on any processor;
 //   - SSE2, always present on x86-64;
-//   - on x86-64 processors with AVX (checked once at run time): the SSE2
-//     bodies in the shorter VEX encoding, which matters on processors that
-//     decode few instructions per cycle, plus byte shuffles (SSSE3) for the
-//     24-bit and 32-bit BGR layouts and the unsigned pack (SSE4.1) for 565.
+//   - VEX-128: 128-bit code like the SSE2 tier's, plus byte shuffles (SSSE3)
+//     for the 24-bit and 32-bit BGR layouts and the unsigned pack (SSE4.1)
+//     for 565, compiled in the VEX encoding, which is shorter to decode on
+//     processors that decode few instructions per cycle. Every processor
+//     with AVX runs it (checked once at run time); it uses no 256-bit
+//     registers.
 // QUARVELIN_CONVERT_PORTABLE builds only the first tier, and
 // QUARVELIN_CONVERT_SSE2_ONLY leaves out the third, so that the tests can run
 // every tier on one machine.
@@ -24,10 +26,11 @@
 #define CONVERT_SSE2 1
 #include <emmintrin.h>
 #if defined(__GNUC__) && !defined(QUARVELIN_CONVERT_SSE2_ONLY)
-#define CONVERT_AVX 1
+#define CONVERT_VEX128 1
 #include <smmintrin.h>
 #include <tmmintrin.h>
-#define CONVERT_AVX_TARGET __attribute__((target("avx")))
+// The "avx" target gives the VEX encoding (and with it SSSE3 and SSE4.1).
+#define CONVERT_VEX128_TARGET __attribute__((target("avx")))
 #endif
 #endif
 
@@ -123,9 +126,9 @@ inline uint64_t pack24_pair(uint64_t pair) {
   return (pair & 0x0000000000FFFFFFu) | ((pair >> 8) & 0x0000FFFFFF000000u);
 }
 
-#if CONVERT_AVX
+#if CONVERT_VEX128
 // Decided before main; until then (or without AVX) the SSE2 bodies run.
-const bool display_cpu_has_avx = [] {
+const bool cpu_runs_vex128 = [] {
   __builtin_cpu_init();
   return __builtin_cpu_supports("avx") != 0;
 }();
@@ -248,10 +251,14 @@ inline __m128i pack_unsigned_sse2(__m128i first, __m128i second) {
   return _mm_xor_si128(packed, _mm_set1_epi16(int16_t(-0x8000)));
 }
 
-template <uint32_t LOW, uint32_t HIGH> inline __m128i convert_565_eight_sse2(const uint8_t *source) {
+// Two halves of 32-bit lanes holding 16-bit results -> one of 16-bit lanes.
+typedef __m128i (*pack_unsigned_fn)(__m128i first, __m128i second);
+
+template <pack_unsigned_fn PACK, uint32_t LOW, uint32_t HIGH>
+inline __m128i convert_565_eight(const uint8_t *source) {
   __m128i first, second;
   pack16_eight<LOW, HIGH, GREEN_565, SHIFT_565>(source, first, second);
-  return pack_unsigned_sse2(first, second);
+  return PACK(first, second);
 }
 
 // 555 results stay below 0x8000, so the signed pack keeps them as they are.
@@ -280,27 +287,38 @@ inline uint32_t convert_by_eights(const uint8_t *source, uint8_t *destination, u
 }
 #endif
 
-// 565: groups of four pixels (two 64-bit words -> one 64-bit word). The SSE2
-// body takes two groups per 16-byte store and a last odd group alone.
-template <uint32_t LOW, uint32_t HIGH>
-inline uint32_t pack_565_groups(const uint8_t *source, uint8_t *destination, uint32_t count) {
-  const uint32_t groups = count / 4;
 #if CONVERT_SSE2
-  const uint32_t done = convert_by_eights<convert_565_eight_sse2<LOW, HIGH>>(source, destination, count);
+// 565 by 128-bit code: two groups of four pixels per 16-byte store, and a
+// last odd group alone. PACK is the tier's unsigned pack.
+template <pack_unsigned_fn PACK, uint32_t LOW, uint32_t HIGH>
+inline uint32_t pack_565_groups_128(const uint8_t *source, uint8_t *destination, uint32_t count) {
+  const uint32_t groups = count / 4;
+  const uint32_t done =
+      convert_by_eights<convert_565_eight<PACK, LOW, HIGH>>(source, destination, count);
   if (groups % 2) {
     const __m128i results = _mm_srli_epi32(
         pack16_unshifted<LOW, HIGH, GREEN_565>(load128(source + size_t(done) * 4)), SHIFT_565);
     _mm_storel_epi64(reinterpret_cast<__m128i *>(destination + size_t(done) * 2),
-                     pack_unsigned_sse2(results, results));
+                     PACK(results, results));
   }
+  return groups * 4;
+}
+#endif
+
+// 565: groups of four pixels (two 64-bit words -> one 64-bit word).
+template <uint32_t LOW, uint32_t HIGH>
+inline uint32_t pack_565_groups(const uint8_t *source, uint8_t *destination, uint32_t count) {
+#if CONVERT_SSE2
+  return pack_565_groups_128<pack_unsigned_sse2, LOW, HIGH>(source, destination, count);
 #else
+  const uint32_t groups = count / 4;
   for (uint32_t i = 0; i < groups; ++i, source += 16, destination += 8) {
     const uint64_t first = pack16_pair<LOW, HIGH, GREEN_565, SHIFT_565>(load_pair(source));
     const uint64_t second = pack16_pair<LOW, HIGH, GREEN_565, SHIFT_565>(load_pair(source + 8));
     store64(destination, first | second << 32);
   }
-#endif
   return groups * 4;
+#endif
 }
 
 // 555: groups of eight pixels (four 64-bit words -> two 64-bit words).
@@ -321,13 +339,13 @@ inline uint32_t pack_555_groups(const uint8_t *source, uint8_t *destination, uin
 #endif
 }
 
-#if CONVERT_AVX
-CONVERT_AVX_TARGET size_t copy_32_blocks_avx(const uint8_t *source, uint8_t *destination,
+#if CONVERT_VEX128
+CONVERT_VEX128_TARGET size_t copy_32_blocks_vex128(const uint8_t *source, uint8_t *destination,
                                              size_t bytes) {
   return copy_32_blocks(source, destination, bytes);
 }
 
-CONVERT_AVX_TARGET uint32_t swap_32_groups_avx(const uint8_t *source, uint8_t *destination,
+CONVERT_VEX128_TARGET uint32_t swap_32_groups_vex128(const uint8_t *source, uint8_t *destination,
                                                uint32_t count) {
   const __m128i order = _mm_setr_epi8(2, 1, 0, -1, 6, 5, 4, -1, 10, 9, 8, -1, 14, 13, 12, -1);
   const uint32_t groups = count / 4;
@@ -365,7 +383,7 @@ inline __m128i load_order(const int8_t *order) {
 }
 
 template <bool SWAP>
-CONVERT_AVX_TARGET uint32_t pack_24_groups_avx(const uint8_t *source, uint8_t *destination,
+CONVERT_VEX128_TARGET uint32_t pack_24_groups_vex128(const uint8_t *source, uint8_t *destination,
                                                uint32_t count) {
   const shuffles_24 &s = SHUFFLES_24[SWAP];
   const __m128i order00 = load_order(s.order[0][0]), order01 = load_order(s.order[0][1]);
@@ -392,49 +410,21 @@ CONVERT_AVX_TARGET uint32_t pack_24_groups_avx(const uint8_t *source, uint8_t *d
   return groups * 4;
 }
 
-// 565 with the unsigned pack (exact, as every result fits in 16 bits).
-template <uint32_t LOW, uint32_t HIGH>
-CONVERT_AVX_TARGET inline __m128i convert_565_eight_avx(const uint8_t *source) {
-  __m128i first, second;
-  pack16_eight<LOW, HIGH, GREEN_565, SHIFT_565>(source, first, second);
+// SSE4.1's unsigned pack: exact, as every result fits in 16 bits.
+CONVERT_VEX128_TARGET inline __m128i pack_unsigned_sse41(__m128i first, __m128i second) {
   return _mm_packus_epi32(first, second);
 }
 
-// convert_by_eights for AVX-only bodies, which code built for SSE2 cannot
-// take in.
-template <__m128i (*eight)(const uint8_t *)>
-CONVERT_AVX_TARGET inline uint32_t convert_by_eights_avx(const uint8_t *source,
-                                                         uint8_t *destination, uint32_t count) {
-  const uint32_t eights = count / 8;
-  uint32_t i = 0;
-  for (; i + 4 <= eights; i += 4, source += 128, destination += 64) {
-    store128(destination, eight(source));
-    store128(destination + 16, eight(source + 32));
-    store128(destination + 32, eight(source + 64));
-    store128(destination + 48, eight(source + 96));
-  }
-  for (; i < eights; ++i, source += 32, destination += 16)
-    store128(destination, eight(source));
-  return eights * 8;
+// Flattened: the shared body is inlined here, in the VEX encoding, and only
+// here can the SSE4.1 pack be inlined into it.
+template <uint32_t LOW, uint32_t HIGH>
+CONVERT_VEX128_TARGET __attribute__((flatten)) uint32_t pack_565_groups_vex128(const uint8_t *source, uint8_t *destination,
+                                                      uint32_t count) {
+  return pack_565_groups_128<pack_unsigned_sse41, LOW, HIGH>(source, destination, count);
 }
 
 template <uint32_t LOW, uint32_t HIGH>
-CONVERT_AVX_TARGET uint32_t pack_565_groups_avx(const uint8_t *source, uint8_t *destination,
-                                                uint32_t count) {
-  const uint32_t groups = count / 4;
-  const uint32_t done =
-      convert_by_eights_avx<convert_565_eight_avx<LOW, HIGH>>(source, destination, count);
-  if (groups % 2) {
-    const __m128i results = _mm_srli_epi32(
-        pack16_unshifted<LOW, HIGH, GREEN_565>(load128(source + size_t(done) * 4)), SHIFT_565);
-    _mm_storel_epi64(reinterpret_cast<__m128i *>(destination + size_t(done) * 2),
-                     _mm_packus_epi32(results, results));
-  }
-  return groups * 4;
-}
-
-template <uint32_t LOW, uint32_t HIGH>
-CONVERT_AVX_TARGET uint32_t pack_555_groups_avx(const uint8_t *source, uint8_t *destination,
+CONVERT_VEX128_TARGET uint32_t pack_555_groups_vex128(const uint8_t *source, uint8_t *destination,
                                                 uint32_t count) {
   return pack_555_groups<LOW, HIGH>(source, destination, count);
 }
@@ -445,9 +435,9 @@ CONVERT_AVX_TARGET uint32_t pack_555_groups_avx(const uint8_t *source, uint8_t *
 template <uint32_t LOW, uint32_t HIGH>
 void convert_565(const uint32_t *source, uint8_t *destination, uint32_t count) {
   const uint8_t *from = bytes_of(source);
-#if CONVERT_AVX
-  uint32_t i = display_cpu_has_avx ? pack_565_groups_avx<LOW, HIGH>(from, destination, count)
-                                   : pack_565_groups<LOW, HIGH>(from, destination, count);
+#if CONVERT_VEX128
+  uint32_t i = cpu_runs_vex128 ? pack_565_groups_vex128<LOW, HIGH>(from, destination, count)
+                               : pack_565_groups<LOW, HIGH>(from, destination, count);
 #else
   uint32_t i = pack_565_groups<LOW, HIGH>(from, destination, count);
 #endif
@@ -459,8 +449,8 @@ void convert_565(const uint32_t *source, uint8_t *destination, uint32_t count) {
 template <uint32_t LOW, uint32_t HIGH>
 void convert_555(const uint32_t *source, uint8_t *destination, uint32_t count) {
   const uint8_t *from = bytes_of(source);
-#if CONVERT_AVX
-  uint32_t i = display_cpu_has_avx ? pack_555_groups_avx<LOW, HIGH>(from, destination, count)
+#if CONVERT_VEX128
+  uint32_t i = cpu_runs_vex128 ? pack_555_groups_vex128<LOW, HIGH>(from, destination, count)
                                    : pack_555_groups<LOW, HIGH>(from, destination, count);
 #else
   uint32_t i = pack_555_groups<LOW, HIGH>(from, destination, count);
@@ -472,8 +462,8 @@ void convert_555(const uint32_t *source, uint8_t *destination, uint32_t count) {
 
 template <bool SWAP> void convert_24(const uint32_t *source, uint8_t *destination, uint32_t count) {
   const uint8_t *from = bytes_of(source);
-#if CONVERT_AVX
-  uint32_t i = display_cpu_has_avx ? pack_24_groups_avx<SWAP>(from, destination, count)
+#if CONVERT_VEX128
+  uint32_t i = cpu_runs_vex128 ? pack_24_groups_vex128<SWAP>(from, destination, count)
                                    : pack_24_groups<SWAP>(from, destination, count);
 #else
   uint32_t i = pack_24_groups<SWAP>(from, destination, count);
@@ -489,8 +479,8 @@ template <bool SWAP> void convert_24(const uint32_t *source, uint8_t *destinatio
 void convert_copy_32(const uint32_t *source, uint8_t *destination, uint32_t count) {
   const uint8_t *from = bytes_of(source);
   const size_t bytes = size_t(count) * 4;
-#if CONVERT_AVX
-  size_t i = display_cpu_has_avx ? copy_32_blocks_avx(from, destination, bytes)
+#if CONVERT_VEX128
+  size_t i = cpu_runs_vex128 ? copy_32_blocks_vex128(from, destination, bytes)
                                  : copy_32_blocks(from, destination, bytes);
 #else
   size_t i = copy_32_blocks(from, destination, bytes);
@@ -501,8 +491,8 @@ void convert_copy_32(const uint32_t *source, uint8_t *destination, uint32_t coun
 
 void convert_32_bgr(const uint32_t *source, uint8_t *destination, uint32_t count) {
   const uint8_t *from = bytes_of(source);
-#if CONVERT_AVX
-  uint32_t i = display_cpu_has_avx ? swap_32_groups_avx(from, destination, count)
+#if CONVERT_VEX128
+  uint32_t i = cpu_runs_vex128 ? swap_32_groups_vex128(from, destination, count)
                                    : swap_32_groups(from, destination, count);
 #else
   uint32_t i = swap_32_groups(from, destination, count);

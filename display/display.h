@@ -1,5 +1,5 @@
 // display.h - the fullscreen display: pixel format converters, and the
-// exclusive 640 x 480 screen with its one window and its events.
+// fullscreen picture with its one window and its events.
 //
 // Converters. A row converter writes `count` frame pixels (0x00RRGGBB) into
 // one row of screen memory in the screen's layout, little-endian, keeping
@@ -30,12 +30,13 @@ void convert_16_rgb555(const uint32_t *source, uint8_t *destination, uint32_t co
 void convert_16_bgr555(const uint32_t *source, uint8_t *destination, uint32_t count);
 
 // How long an update waits for an event while the program is in the
-// background, instead of showing the frame.
+// background, or while the back buffer cannot be had, instead of showing the
+// frame.
 constexpr uint32_t DISPLAY_INACTIVE_WAIT_MS = 50;
 
 // 1 on success, 0 on failure (what was acquired stays for display_close).
 int display_open(const char *title, int32_t width, int32_t height);
 // 1 if the frame was handled (shown, or dropped while inactive), 0 if the
-// back buffer could not be locked.
+// back buffer could not be locked (the update then waited as while inactive).
 int display_update(const uint32_t *frame);
 void display_close();

@@ -1,11 +1,9 @@
-// The screen layer on SDL2. The "library" is SDL's video subsystem; the
-// "exclusive mode" is one borderless window covering the desktop
+// The screen layer on SDL2: one borderless window covering the desktop
 // (SDL_WINDOW_FULLSCREEN_DESKTOP) whose renderer scales the picture to fit
-// with its aspect ratio kept; a depth is available when the desktop's own
-// pixel format has that many bits per pixel, so no mode switch ever happens
-// and the layout reported is the desktop's. The back buffer is a streaming
-// texture in that format; a flip draws it and presents with vsync, and waits
-// out the refresh interval itself where the driver does not.
+// with its aspect ratio kept. No mode switch ever happens: the back buffer is
+// a streaming texture in the desktop's own pixel format, and that is the
+// layout reported. Presents are paced to the refresh: by the renderer where
+// presenting waits for the display, otherwise by sleeping out the interval.
 #include "display/screen.h"
 #include "display/screen_platform.h"
 #include "resources/icon.h"
@@ -16,34 +14,30 @@
 #include <cstdlib>
 #include <cstring>
 
-struct screen_library {
-  int video_started;
-};
-struct screen_device {
-  SDL_Renderer *renderer;
-  SDL_Window *window;
-  uint32_t format; // the desktop's pixel format once a mode is set
-  int32_t width, height;
-  int64_t refresh_interval_ns;
-  int64_t last_present_ns;
-};
-struct screen_window {
-  SDL_Window *window;
-};
-struct screen_surface {
-  SDL_Texture *texture;
-  int lost; // the renderer reported its textures gone
-};
-
-// One of each for the whole run; handles point at these.
-static screen_library sdl_library;
-static screen_device sdl_device;
-static screen_window sdl_window;
-static screen_surface sdl_chain;
-static int sdl_chain_alive;
-
 static const int64_t NANOSECONDS = 1000000000;
 static const int32_t FALLBACK_REFRESH_HZ = 60;
+// Presents are watched in windows of this many, after the first few (which
+// may return early while the driver's queue fills), to learn whether
+// something already paces them to the refresh.
+static const int32_t PACING_WARM_UP_PRESENTS = 3;
+static const int32_t PACING_WINDOW_PRESENTS = 30;
+
+static int sdl_video_started;
+static SDL_Window *sdl_window;
+static SDL_Renderer *sdl_renderer;
+static SDL_Texture *sdl_texture;
+static uint32_t sdl_format;
+static int32_t sdl_width, sdl_height;
+static int sdl_texture_lost; // the renderer reported its textures gone
+static int sdl_locked;
+
+static int64_t refresh_interval_ns;
+static int pacing_by_sleep; // 0 while presents are seen to keep to the refresh by themselves
+static int32_t pacing_presents;
+static int64_t pacing_window_start_ns;
+static int64_t last_present_ns;
+
+// ---- opening ----
 
 static void discard_log(void *, int, SDL_LogPriority, const char *) {}
 
@@ -52,8 +46,6 @@ static int driver_draws_into_memory() {
   return driver != nullptr &&
          (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
 }
-
-static int driver_gives_focus() { return !driver_draws_into_memory(); }
 
 // SDL falls back to drivers that draw into memory and show nothing
 // ("offscreen", "dummy") when it finds no display. That is no display for
@@ -66,8 +58,7 @@ static int driver_shows_a_screen() {
   return requested != nullptr && SDL_strcasecmp(requested, driver) == 0;
 }
 
-screen_library *screen_load_library() {
-  if (sdl_library.video_started) return nullptr;
+static int start_video() {
   // SDL's own messages would reach stderr; the program prints nothing.
   SDL_LogSetOutputFunction(discard_log, nullptr);
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
@@ -80,47 +71,31 @@ screen_library *screen_load_library() {
   screen_platform_quiet_begin();
   int started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
   screen_platform_quiet_end();
-  if (!started) return nullptr;
-  if (!driver_shows_a_screen() || SDL_GetNumVideoDisplays() < 1) {
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    return nullptr;
-  }
+  if (!started) return 0;
+  sdl_video_started = 1;
+  if (!driver_shows_a_screen() || SDL_GetNumVideoDisplays() < 1) return 0;
   screen_platform_video_started(SDL_GetCurrentVideoDriver());
-  sdl_library.video_started = 1;
-  return &sdl_library;
+  return 1;
 }
 
-void screen_unload_library(screen_library *library) {
-  if (library == nullptr || !library->video_started) return;
-  // A suspended screen saver is a property of the video connection; give it
-  // back while that connection is still open.
-  SDL_EnableScreenSaver();
-  SDL_QuitSubSystem(SDL_INIT_VIDEO);
-  library->video_started = 0;
+static void set_window_icon(const char *icon_name) {
+  const uint32_t *icon = resource_icon(icon_name, RESOURCE_ICON_LARGE);
+  if (icon == nullptr) return;
+  SDL_Surface *surface = SDL_CreateRGBSurfaceWithFormatFrom(
+      const_cast<uint32_t *>(icon), RESOURCE_ICON_LARGE, RESOURCE_ICON_LARGE, 32,
+      RESOURCE_ICON_LARGE * 4, SDL_PIXELFORMAT_ARGB8888);
+  if (surface == nullptr) return;
+  SDL_SetWindowIcon(sdl_window, surface);
+  SDL_FreeSurface(surface);
 }
 
-screen_device *screen_create_device(screen_library *library) {
-  if (library == nullptr || !library->video_started) return nullptr;
-  SDL_DisplayMode desktop;
-  if (SDL_GetDesktopDisplayMode(0, &desktop) != 0) return nullptr;
-  int32_t hz = desktop.refresh_rate > 0 ? desktop.refresh_rate : FALLBACK_REFRESH_HZ;
-  sdl_device = screen_device{};
-  sdl_device.refresh_interval_ns = NANOSECONDS / hz;
-  return &sdl_device;
-}
-
-void screen_release_device(screen_device *device) {
-  if (device == nullptr) return;
-  *device = screen_device{};
-}
-
-screen_window *screen_create_window(const char *title, const char *icon_name) {
+static int create_window(const char *title, const char *icon_name) {
   // Even its windowed geometry covers the whole desktop, so the screen is
   // covered also where no window manager makes it fullscreen.
   SDL_Rect desktop;
-  if (SDL_GetDisplayBounds(0, &desktop) != 0) return nullptr;
+  if (SDL_GetDisplayBounds(0, &desktop) != 0) return 0;
   // In a browser the window is the page's canvas, which the page itself
-  // scales and makes fullscreen; it takes the picture's size once a mode is set.
+  // scales and makes fullscreen; it takes the picture's size once open.
   uint32_t flags = screen_platform_window_fills_desktop()
                        ? uint32_t(SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS)
                        : 0u;
@@ -129,117 +104,34 @@ screen_window *screen_create_window(const char *title, const char *icon_name) {
   SDL_RendererInfo first;
   if (SDL_GetRenderDriverInfo(0, &first) == 0 && std::strncmp(first.name, "opengl", 6) == 0)
     flags |= SDL_WINDOW_OPENGL;
-  SDL_Window *window = SDL_CreateWindow(title, desktop.x, desktop.y, desktop.w, desktop.h, flags);
-  if (window == nullptr && (flags & SDL_WINDOW_OPENGL)) // a driver without OpenGL
-    window = SDL_CreateWindow(title, desktop.x, desktop.y, desktop.w, desktop.h,
-                              flags & ~uint32_t(SDL_WINDOW_OPENGL));
-  if (window == nullptr) return nullptr;
-  if (const uint32_t *icon = resource_icon(icon_name, RESOURCE_ICON_LARGE)) {
-    SDL_Surface *surface = SDL_CreateRGBSurfaceWithFormatFrom(
-        const_cast<uint32_t *>(icon), RESOURCE_ICON_LARGE, RESOURCE_ICON_LARGE, 32,
-        RESOURCE_ICON_LARGE * 4, SDL_PIXELFORMAT_ARGB8888);
-    if (surface != nullptr) {
-      SDL_SetWindowIcon(window, surface);
-      SDL_FreeSurface(surface);
-    }
-  }
+  sdl_window = SDL_CreateWindow(title, desktop.x, desktop.y, desktop.w, desktop.h, flags);
+  if (sdl_window == nullptr && (flags & SDL_WINDOW_OPENGL)) // a driver without OpenGL
+    sdl_window = SDL_CreateWindow(title, desktop.x, desktop.y, desktop.w, desktop.h,
+                                  flags & ~uint32_t(SDL_WINDOW_OPENGL));
+  if (sdl_window == nullptr) return 0;
+  set_window_icon(icon_name);
+  SDL_ShowCursor(SDL_DISABLE);
   // Drivers that draw into memory (chosen on purpose with SDL_VIDEODRIVER)
   // never give input focus; the program is all there is on such a screen,
   // so it starts active as a focused window would.
-  if (!driver_gives_focus()) {
+  if (driver_draws_into_memory()) {
     SDL_Event focus{};
     focus.type = SDL_WINDOWEVENT;
     focus.window.event = SDL_WINDOWEVENT_FOCUS_GAINED;
-    focus.window.windowID = SDL_GetWindowID(window);
+    focus.window.windowID = SDL_GetWindowID(sdl_window);
     SDL_PushEvent(&focus);
   }
-  sdl_window.window = window;
-  return &sdl_window;
-}
-
-void screen_destroy_window(screen_window *window) {
-  if (window == nullptr || window->window == nullptr) return;
-  SDL_DestroyWindow(window->window);
-  window->window = nullptr;
-}
-
-void screen_hide_cursor(screen_window *window) {
-  if (window == nullptr) return;
-  SDL_ShowCursor(SDL_DISABLE);
-}
-
-int screen_set_cooperative_level(screen_device *device, screen_window *window, int exclusive) {
-  if (device == nullptr) return 0;
-  if (!exclusive) {
-    if (device->renderer != nullptr) SDL_DestroyRenderer(device->renderer);
-    device->renderer = nullptr;
-    device->window = nullptr;
-    return 1;
-  }
-  if (window == nullptr || window->window == nullptr) return 0;
-  if (device->renderer == nullptr) {
-    screen_platform_quiet_begin();
-    device->renderer = SDL_CreateRenderer(window->window, -1, SDL_RENDERER_PRESENTVSYNC);
-    screen_platform_quiet_end();
-    if (device->renderer == nullptr) return 0;
-  }
-  device->window = window->window;
-  SDL_RaiseWindow(window->window);
-  SDL_SetWindowInputFocus(window->window);
   return 1;
 }
 
-int screen_set_mode(screen_device *device, int32_t width, int32_t height, int32_t bits) {
-  if (device == nullptr || device->renderer == nullptr) return 0;
-  uint32_t format = SDL_GetWindowPixelFormat(device->window);
-  if (format == SDL_PIXELFORMAT_UNKNOWN) return 0;
-  if (int32_t(SDL_BYTESPERPIXEL(format)) * 8 != bits) return 0;
-  if (!screen_platform_window_fills_desktop()) SDL_SetWindowSize(device->window, width, height);
-  // Black bars around the picture, never stretched or cropped.
-  if (SDL_RenderSetLogicalSize(device->renderer, width, height) != 0) return 0;
-  device->format = format;
-  device->width = width;
-  device->height = height;
-  return 1;
+static int create_texture() {
+  sdl_texture = SDL_CreateTexture(sdl_renderer, sdl_format, SDL_TEXTUREACCESS_STREAMING, sdl_width,
+                                  sdl_height);
+  sdl_texture_lost = 0;
+  return sdl_texture != nullptr;
 }
 
-void screen_restore_mode(screen_device *device) {
-  if (device == nullptr || device->window == nullptr) return;
-  // The desktop's mode was never changed; stop covering it.
-  SDL_HideWindow(device->window);
-}
-
-static int create_texture(screen_device *device) {
-  sdl_chain.texture = SDL_CreateTexture(device->renderer, device->format,
-                                        SDL_TEXTUREACCESS_STREAMING, device->width, device->height);
-  sdl_chain.lost = 0;
-  return sdl_chain.texture != nullptr;
-}
-
-screen_surface *screen_create_flip_chain(screen_device *device, int32_t back_buffer_count) {
-  // The renderer keeps its own presentation buffers; any count of one or
-  // two back buffers is one streaming texture here.
-  if (device == nullptr || device->renderer == nullptr || device->format == 0) return nullptr;
-  if (back_buffer_count < 1 || back_buffer_count > 2 || sdl_chain_alive) return nullptr;
-  if (!create_texture(device)) return nullptr;
-  sdl_chain_alive = 1;
-  return &sdl_chain;
-}
-
-void screen_release_flip_chain(screen_surface *primary) {
-  if (primary == nullptr || !sdl_chain_alive) return;
-  if (primary->texture != nullptr) SDL_DestroyTexture(primary->texture);
-  primary->texture = nullptr;
-  sdl_chain_alive = 0;
-}
-
-screen_surface *screen_get_back_buffer(screen_surface *primary) {
-  return primary != nullptr && sdl_chain_alive ? primary : nullptr;
-}
-
-int screen_get_pixel_layout(screen_surface *primary, screen_pixel_layout *layout) {
-  if (primary == nullptr || !sdl_chain_alive) return 0;
-  uint32_t format = sdl_device.format;
+static int read_layout(uint32_t format, screen_pixel_layout *layout) {
   int bpp = 0;
   Uint32 red = 0, green = 0, blue = 0, alpha = 0;
   if (!SDL_PixelFormatEnumToMasks(format, &bpp, &red, &green, &blue, &alpha)) return 0;
@@ -252,72 +144,135 @@ int screen_get_pixel_layout(screen_surface *primary, screen_pixel_layout *layout
   return 1;
 }
 
-int screen_restore(screen_surface *primary) {
-  if (primary == nullptr || !sdl_chain_alive) return 0;
-  if (!primary->lost && primary->texture != nullptr) return 1;
-  if (primary->texture != nullptr) SDL_DestroyTexture(primary->texture);
-  primary->texture = nullptr;
-  return create_texture(&sdl_device);
+static void reset_pacing() {
+  SDL_DisplayMode desktop;
+  int32_t hz = FALLBACK_REFRESH_HZ;
+  if (SDL_GetDesktopDisplayMode(0, &desktop) == 0 && desktop.refresh_rate > 0)
+    hz = desktop.refresh_rate;
+  refresh_interval_ns = NANOSECONDS / hz;
+  pacing_by_sleep = 0;
+  pacing_presents = 0;
+  pacing_window_start_ns = 0;
+  last_present_ns = 0;
 }
 
-uint8_t *screen_lock(screen_surface *back, int32_t *pitch) {
-  if (back == nullptr || back->texture == nullptr) return nullptr;
+int screen_open(const char *title, const char *icon_name, int32_t width, int32_t height,
+                screen_pixel_layout *layout) {
+  if (sdl_video_started) return 0; // one screen per process
+  if (!start_video()) return 0;
+  if (!create_window(title, icon_name)) return 0;
+  screen_platform_quiet_begin();
+  sdl_renderer = SDL_CreateRenderer(sdl_window, -1, SDL_RENDERER_PRESENTVSYNC);
+  screen_platform_quiet_end();
+  if (sdl_renderer == nullptr) return 0;
+  SDL_RaiseWindow(sdl_window);
+  SDL_SetWindowInputFocus(sdl_window);
+
+  sdl_format = SDL_GetWindowPixelFormat(sdl_window);
+  if (sdl_format == SDL_PIXELFORMAT_UNKNOWN || !read_layout(sdl_format, layout)) return 0;
+  if (!screen_platform_window_fills_desktop()) SDL_SetWindowSize(sdl_window, width, height);
+  // Black bars around the picture, never stretched or cropped.
+  if (SDL_RenderSetLogicalSize(sdl_renderer, width, height) != 0) return 0;
+  sdl_width = width;
+  sdl_height = height;
+  if (!create_texture()) return 0;
+  reset_pacing();
+  return 1;
+}
+
+// ---- frames ----
+
+uint8_t *screen_lock(int32_t *pitch) {
+  if (sdl_renderer == nullptr || sdl_locked) return nullptr;
+  if (sdl_texture_lost || sdl_texture == nullptr) {
+    if (sdl_texture != nullptr) SDL_DestroyTexture(sdl_texture);
+    sdl_texture = nullptr;
+    if (!create_texture()) return nullptr;
+  }
   void *pixels = nullptr;
   int row_bytes = 0;
-  if (SDL_LockTexture(back->texture, nullptr, &pixels, &row_bytes) != 0) return nullptr;
+  if (SDL_LockTexture(sdl_texture, nullptr, &pixels, &row_bytes) != 0) return nullptr;
+  sdl_locked = 1;
   *pitch = row_bytes;
   return static_cast<uint8_t *>(pixels);
 }
 
-void screen_unlock(screen_surface *back) {
-  if (back == nullptr || back->texture == nullptr) return;
-  SDL_UnlockTexture(back->texture);
-}
-
-// With vsync a present returns at the next refresh, a whole interval after
-// the previous one, and nothing is left to wait. A driver that does not pace
-// presents returns at once; then the rest of the interval is slept.
-static void wait_for_refresh(screen_device *device) {
-  int64_t now = screen_platform_now_ns();
-  int64_t due = device->last_present_ns + device->refresh_interval_ns;
-  if (device->last_present_ns != 0 && now < due) {
-    screen_platform_sleep_until_ns(due);
-    now = due;
+// Where the renderer waits for the display's refresh, nothing is added on
+// top: a sleep to a refresh rate that the system rounds to whole hertz would
+// drift against the real one and skip a refresh every second or so. So
+// presents are not slept as long as each window of them, back to back, takes
+// at least three quarters of its refresh intervals (a renderer that waits,
+// or a machine too slow to need the wait). The first window that comes in
+// faster shows presenting does not wait: from then on each present is slept
+// to the next refresh.
+static void watch_presents(int64_t now) {
+  ++pacing_presents;
+  if (pacing_presents <= PACING_WARM_UP_PRESENTS) {
+    pacing_window_start_ns = now;
+    return;
   }
-  device->last_present_ns = now;
+  if (pacing_presents < PACING_WARM_UP_PRESENTS + PACING_WINDOW_PRESENTS) return;
+  const int64_t window_ns = now - pacing_window_start_ns;
+  if (window_ns * 4 < refresh_interval_ns * PACING_WINDOW_PRESENTS * 3) pacing_by_sleep = 1;
+  pacing_presents = PACING_WARM_UP_PRESENTS; // the next window starts here
+  pacing_window_start_ns = now;
 }
 
-int screen_flip(screen_surface *primary) {
-  if (primary == nullptr || primary->texture == nullptr || sdl_device.renderer == nullptr) return 0;
-  SDL_Renderer *renderer = sdl_device.renderer;
-  SDL_SetRenderDrawColor(renderer, 0, 0, 0, SDL_ALPHA_OPAQUE);
-  int result = SDL_RenderClear(renderer) == 0;
-  result &= SDL_RenderCopy(renderer, primary->texture, nullptr, nullptr) == 0;
-  SDL_RenderPresent(renderer);
-  wait_for_refresh(&sdl_device);
+// Presents at whole intervals apart: the sleep comes before the present, so
+// the time spent composing the frame does not shift when it is shown.
+static void wait_for_next_refresh() {
+  const int64_t due = last_present_ns + refresh_interval_ns;
+  const int64_t now = screen_platform_now_ns();
+  if (now < due) {
+    screen_platform_sleep_until_ns(due);
+    last_present_ns = due;
+  } else {
+    last_present_ns = now; // late: the next interval starts now
+  }
+}
+
+int screen_present() {
+  if (sdl_renderer == nullptr || sdl_texture == nullptr || !sdl_locked) return 0;
+  SDL_UnlockTexture(sdl_texture);
+  sdl_locked = 0;
+  SDL_SetRenderDrawColor(sdl_renderer, 0, 0, 0, SDL_ALPHA_OPAQUE);
+  int result = SDL_RenderClear(sdl_renderer) == 0;
+  result &= SDL_RenderCopy(sdl_renderer, sdl_texture, nullptr, nullptr) == 0;
+  if (pacing_by_sleep) {
+    // The drawing runs now, so that only the present itself waits.
+    SDL_RenderFlush(sdl_renderer);
+    wait_for_next_refresh();
+    SDL_RenderPresent(sdl_renderer);
+    return result;
+  }
+  SDL_RenderPresent(sdl_renderer);
+  last_present_ns = screen_platform_now_ns();
+  watch_presents(last_present_ns);
+  // Nothing slept: let others run (in a browser the page draws the canvas
+  // and plays the sound only while the program waits).
+  screen_platform_yield();
   return result;
 }
 
-static void translate_window_event(const SDL_WindowEvent &window, screen_event *event) {
+// ---- events ----
+
+static screen_event translate_window_event(const SDL_WindowEvent &window) {
   switch (window.event) {
   case SDL_WINDOWEVENT_FOCUS_GAINED:
   case SDL_WINDOWEVENT_RESTORED:
-    *event = {SCREEN_EVENT_FOCUS, 1};
-    break;
+    return {SCREEN_EVENT_FOCUS, 1};
   case SDL_WINDOWEVENT_FOCUS_LOST:
   case SDL_WINDOWEVENT_MINIMIZED:
-    *event = {SCREEN_EVENT_FOCUS, 0};
-    break;
+    return {SCREEN_EVENT_FOCUS, 0};
   case SDL_WINDOWEVENT_CLOSE:
-    *event = {SCREEN_EVENT_QUIT, 0};
-    break;
+    return {SCREEN_EVENT_QUIT, 0};
   default:
-    *event = {SCREEN_EVENT_OTHER, 0};
+    return {SCREEN_EVENT_OTHER, 0};
   }
 }
 
-int screen_next_event(screen_window *window, screen_event *event) {
-  if (window == nullptr || !sdl_library.video_started) return 0;
+int screen_next_event(screen_event *event) {
+  if (!sdl_video_started) return 0;
   SDL_Event sdl;
   if (!SDL_PollEvent(&sdl)) return 0;
   switch (sdl.type) {
@@ -325,7 +280,7 @@ int screen_next_event(screen_window *window, screen_event *event) {
     *event = {SCREEN_EVENT_QUIT, 0};
     break;
   case SDL_WINDOWEVENT:
-    translate_window_event(sdl.window, event);
+    *event = translate_window_event(sdl.window);
     break;
   case SDL_KEYDOWN:
     *event = {SCREEN_EVENT_KEY_DOWN,
@@ -333,9 +288,9 @@ int screen_next_event(screen_window *window, screen_event *event) {
     break;
   case SDL_RENDER_TARGETS_RESET:
   case SDL_RENDER_DEVICE_RESET:
-    // The texture's contents (or the texture) are gone; the next restore
-    // makes a new one.
-    sdl_chain.lost = 1;
+    // The texture's contents (or the texture) are gone; the next lock makes
+    // a new one.
+    sdl_texture_lost = 1;
     *event = {SCREEN_EVENT_OTHER, 0};
     break;
   default:
@@ -344,25 +299,35 @@ int screen_next_event(screen_window *window, screen_event *event) {
   return 1;
 }
 
-void screen_sleep(uint32_t milliseconds) {
-  if (milliseconds == 0)
-    screen_platform_yield();
-  else
-    SDL_Delay(milliseconds);
-}
-
-void screen_wait_event(screen_window *, uint32_t milliseconds) {
+void screen_wait_event(uint32_t milliseconds) {
+  if (!sdl_video_started) return;
   SDL_WaitEventTimeout(nullptr, int(milliseconds));
 }
 
-void screen_suspend_screen_saver() {
-  if (sdl_library.video_started) SDL_DisableScreenSaver();
+void screen_keep_awake(int awake) {
+  if (!sdl_video_started) return;
+  if (awake)
+    SDL_DisableScreenSaver();
+  else
+    SDL_EnableScreenSaver();
 }
 
-void screen_release_screen_saver() {
-  // After the library is unloaded there is nothing left to release (see
-  // screen_unload_library).
-  if (sdl_library.video_started) SDL_EnableScreenSaver();
+// ---- closing ----
+
+void screen_close() {
+  if (sdl_texture != nullptr) SDL_DestroyTexture(sdl_texture);
+  sdl_texture = nullptr;
+  sdl_locked = 0;
+  if (sdl_renderer != nullptr) SDL_DestroyRenderer(sdl_renderer);
+  sdl_renderer = nullptr;
+  if (sdl_window != nullptr) SDL_DestroyWindow(sdl_window);
+  sdl_window = nullptr;
+  if (!sdl_video_started) return;
+  // A suspended screen saver is a property of the video connection; give it
+  // back while that connection is still open.
+  SDL_EnableScreenSaver();
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  sdl_video_started = 0;
 }
 
 // Ends the process without running static destructors or atexit handlers:

@@ -5,9 +5,9 @@
 //
 // music_start runs the start-up sequence over the sound layer (sound.h):
 // version check, initialisation (32000 Hz, 64 channels), loading "RETRO.XM"
-// from the current directory, play, then the three cue handlers. 1 on
-// success with *song set, 0 when the version, the initialisation or the load
-// fails (the play and handler results are not tested).
+// from the current directory, play, then the three cue handlers the caller
+// gives. 1 on success with *song set, 0 when the version, the initialisation
+// or the load fails (the play and handler results are not tested).
 #pragma once
 
 #include "music/sound.h"
@@ -23,7 +23,15 @@ constexpr int32_t CUE_INSTRUMENT_NEXT_SCENE = 3;
 constexpr int32_t CUE_INSTRUMENT_LOGO = 4;
 constexpr int32_t CUE_INSTRUMENT_CREDITS = 6;
 
-int music_start(sound_song **song);
+// What the song's cues call, on the sound layer's thread; a null handler
+// leaves that cue unheard.
+struct music_cue_handlers {
+  sound_instrument_callback next_scene; // notes of CUE_INSTRUMENT_NEXT_SCENE
+  sound_instrument_callback logo;       // notes of CUE_INSTRUMENT_LOGO
+  sound_instrument_callback credits;    // notes of CUE_INSTRUMENT_CREDITS
+};
+
+int music_start(const music_cue_handlers *handlers, sound_song **song);
 
 // Milliseconds of the song heard so far.
 int32_t music_time_ms(sound_song *song);

@@ -1,6 +1,8 @@
-// The "IDI_MAIN" icon, drawn once into static storage on first use from a
-// 16-colour palette and a few shapes measured in fractions of the size, so
-// the two sizes show the same picture.
+// The "IDI_MAIN" icon at its two sizes, each drawn into static storage the
+// first time it is asked for. Both come from one 16-colour palette and the
+// same few shapes laid out on a 64 x 64 grid scaled to the size, so the two
+// sizes show the same picture: an outlined tile whose background lightens
+// towards the bottom, a shaded ring with a tail, and a row of coloured bars.
 #include "resources/icon.h"
 
 #include <cstring>
@@ -33,7 +35,7 @@ static int icon_colour(int32_t x, int32_t y, int32_t size) {
   // The tail from the lower right of the ring.
   int32_t along = u - v;
   if (u >= 36 && u < 50 && v >= 34 && v < 48 && along >= -3 && along <= 3) return 6;
-  // Background: darker towards the bottom.
+  // Background: lighter towards the bottom (palette 0 .. 3).
   return v / 16;
 }
 

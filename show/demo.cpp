@@ -5,13 +5,14 @@
 #include "show/show.h"
 
 static sound_song *song;
+static const music_cue_handlers show_cues = {on_cue_next_scene, on_cue_logo, on_cue_credits};
 static int32_t frame_time_ms;
 
 int demo_main() {
   if (!show_load_pictures()) return 1;
   clear_frame(frame_buffer);
   if (!display_open("QUARVELIN", FRAME_WIDTH, FRAME_HEIGHT)) return 1;
-  if (!music_start(&song)) {
+  if (!music_start(&show_cues, &song)) {
     display_close();
     return 1;
   }

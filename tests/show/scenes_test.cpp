@@ -13,6 +13,8 @@
 #include <string>
 #include <thread>
 
+#include <sys/stat.h>
+
 namespace fs = std::filesystem;
 
 static void write_file(const fs::path &path, const std::vector<uint8_t> &bytes) {
@@ -58,6 +60,19 @@ TEST_F(LoadRawFile, MissingShortOversizedAndExactFiles) {
     EXPECT_TRUE(std::equal(buffer.begin(), buffer.begin() + long(kept), content.begin())) << size;
     EXPECT_EQ(size_t(std::count(buffer.begin() + long(kept), buffer.end(), 0)), PICTURE_BYTES - kept)
         << size;
+  }
+}
+
+TEST_F(LoadRawFile, WhatIsNotARegularFileReadsAsMissingWithoutBlocking) {
+  std::vector<uint8_t> buffer(PICTURE_BYTES);
+  // A FIFO with no writer would block an ordinary open for ever (the test
+  // would then time out); a directory and a device are not pictures either.
+  ASSERT_EQ(mkfifo("fifo.raw", 0600), 0);
+  fs::create_directory("folder.raw");
+  for (const char *path : {"fifo.raw", "folder.raw", "/dev/urandom"}) {
+    std::fill(buffer.begin(), buffer.end(), 0xAA);
+    load_raw_file(buffer.data(), path, PICTURE_BYTES);
+    EXPECT_EQ(std::count(buffer.begin(), buffer.end(), 0), PICTURE_BYTES) << path;
   }
 }
 

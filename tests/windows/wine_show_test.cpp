@@ -20,11 +20,6 @@ const char *const DATA_FILES[10] = {"quarvelin.raw", "2.raw", "3.raw", "4.raw", 
 const char *const WINE_SETTINGS[3] = {"WINEDEBUG=-all",
                                       "WINEDLLOVERRIDES=mscoree,mshtml=", "WINEARCH=win64"};
 
-int next_display_number() {
-  static int number = 120 + int(getpid() % 100);
-  return ++number;
-}
-
 fs::path make_temp_folder(const std::string &what) {
   std::string name = "/tmp/quarvelin-" + what + "-XXXXXX";
   return mkdtemp(name.data()) != nullptr ? fs::path(name) : fs::path();
@@ -113,7 +108,7 @@ struct wine_show {
     int file = mkstemp(name);
     if (file >= 0) close(file);
     audio_path = name;
-    if (!server.start(next_display_number(), 640, 480, depth)) return false;
+    if (!server.start(640, 480, depth)) return false;
     if (!x.open(server.name(), 10)) return false;
     std::vector<std::string> environment = prefix.environment();
     environment.insert(environment.end(), {"DISPLAY=" + server.name(), "SDL_AUDIODRIVER=disk",
