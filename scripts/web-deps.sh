@@ -19,24 +19,7 @@ if [[ -f $stamp && $(cat "$stamp") == "$recipe" ]]; then
   exit 0
 fi
 
-sudo=()
-[[ $(id -u) == 0 ]] || sudo=(sudo)
-
-# Source packages come from the archive the machine already uses: every
-# "Types: deb" stanza also gets deb-src.
-have_sources() { apt-cache showsrc libsdl2 2>/dev/null | grep -q '^Package: libsdl2'; }
-if ! have_sources; then
-  for list in /etc/apt/sources.list.d/*.sources; do
-    [[ -f $list ]] || continue
-    grep -q '^Types: deb$' "$list" || continue
-    "${sudo[@]}" sed -i 's/^Types: deb$/Types: deb deb-src/' "$list"
-  done
-  if [[ -f /etc/apt/sources.list ]] && ! grep -q '^deb-src ' /etc/apt/sources.list; then
-    sed -n 's/^deb \(.*\)/deb-src \1/p' /etc/apt/sources.list |
-      "${sudo[@]}" tee /etc/apt/sources.list.d/quarvelin-deb-src.list >/dev/null
-  fi
-  "${sudo[@]}" apt-get update -qq
-fi
+scripts/debian-sources.sh
 
 rm -rf "$cache/src" "$prefix"
 mkdir -p "$cache/src" "$prefix"
