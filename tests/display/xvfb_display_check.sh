@@ -42,13 +42,31 @@ done
 
 start_xvfb "$screen"
 
-SDL_AUDIODRIVER=dummy "$bin/display_probe" $sound >"$work/out" 2>"$work/err" &
-probe_pid=$!
+start_probe() {
+  SDL_AUDIODRIVER=dummy "$bin/display_probe" $sound >"$work/out" 2>"$work/err" &
+  probe_pid=$!
+}
+start_probe
 
 # The window and its first frames take a moment; compare until one matches.
-matched=
+# On a busy machine SDL now and then finds a server started a moment ago not
+# yet usable, and the probe ends quietly with 1 as it must without a
+# display; that happens before any window, so it is started once more.
+matched= restarted=
 for _ in $(seq 120); do
-  kill -0 "$probe_pid" 2>/dev/null || fail "the probe ended before showing the frame: $(cat "$work/err")"
+  if ! kill -0 "$probe_pid" 2>/dev/null; then
+    wait "$probe_pid"
+    status=$?
+    if [[ -z $restarted && $status == 1 && ! -s $work/out && ! -s $work/err ]] &&
+      ! xdotool search --name '^QUARVELIN$' >/dev/null; then
+      restarted=1
+      sleep 0.5
+      start_probe
+      continue
+    fi
+    probe_pid=
+    fail "the probe ended with $status before showing the frame: $(cat "$work/err")"
+  fi
   xwd -root -silent >"$work/screen.xwd" || fail "xwd failed"
   if "$bin/xwd_compare" "$work/screen.xwd" "$converter" "$scale" "$left" "$top" 2>"$work/compare"; then
     matched=1
