@@ -5,8 +5,8 @@ include(ExternalProject)
 set(QUARVELIN_SITE_DIR ${CMAKE_BINARY_DIR}/site)
 file(MAKE_DIRECTORY ${QUARVELIN_SITE_DIR})
 
-# The content generator (and the cue timeline tool the browser test uses) run
-# on the build machine: a native build of the same sources, tools only.
+# The content generator, the icon writer and the cue timeline tool the browser
+# test uses run on the build machine: a native build of the same sources, tools only.
 set(QUARVELIN_NATIVE_DIR ${CMAKE_BINARY_DIR}/native)
 set(QUARVELIN_NATIVE_SHOW_DIR ${QUARVELIN_NATIVE_DIR}/show)
 ExternalProject_Add(quarvelin-native-tools
@@ -15,8 +15,9 @@ ExternalProject_Add(quarvelin-native-tools
   CMAKE_GENERATOR Ninja
   CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release -DQUARVELIN_TESTS=OFF -DQUARVELIN_BENCH=OFF
   BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target quarvelin-show-content quarvelin-cues
+                quarvelin-icons
   BUILD_ALWAYS ON
-  BUILD_BYPRODUCTS ${QUARVELIN_NATIVE_SHOW_DIR}/RETRO.XM
+  BUILD_BYPRODUCTS ${QUARVELIN_NATIVE_SHOW_DIR}/RETRO.XM ${QUARVELIN_NATIVE_DIR}/icons/32x32/apps/quarvelin.png
   INSTALL_COMMAND "")
 
 # The program reads its files from its current folder, "/" in the browser.
@@ -31,6 +32,14 @@ target_link_options(quarvelin PRIVATE
   -sINITIAL_MEMORY=33554432
   "SHELL:--preload-file ${QUARVELIN_NATIVE_SHOW_DIR}@/")
 set_property(TARGET quarvelin APPEND PROPERTY LINK_DEPENDS ${QUARVELIN_NATIVE_SHOW_DIR}/RETRO.XM)
+
+# The page's icon is the program's own, drawn by our code.
+add_custom_command(
+  OUTPUT ${QUARVELIN_SITE_DIR}/icon.png
+  COMMAND ${CMAKE_COMMAND} -E copy ${QUARVELIN_NATIVE_DIR}/icons/32x32/apps/quarvelin.png
+          ${QUARVELIN_SITE_DIR}/icon.png
+  DEPENDS quarvelin-native-tools)
+add_custom_target(quarvelin-site-icon ALL DEPENDS ${QUARVELIN_SITE_DIR}/icon.png)
 
 foreach(page index.html show.js show.css)
   configure_file(${CMAKE_SOURCE_DIR}/resources/web/${page} ${QUARVELIN_SITE_DIR}/${page} COPYONLY)
