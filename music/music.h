@@ -7,7 +7,8 @@
 // version check, initialisation (32000 Hz, 64 channels), loading "RETRO.XM"
 // from the current directory, play, then the three cue handlers the caller
 // gives. 1 on success with *song set, 0 when the version, the initialisation
-// or the load fails (the play and handler results are not tested).
+// or the load fails (the play and handler results are not tested). A failed
+// load closes the sound layer again, so no audio thread is left running.
 #pragma once
 
 #include "music/sound.h"

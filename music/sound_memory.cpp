@@ -109,4 +109,4 @@ void sound_free_song(sound_song *song) {
   if (song != nullptr) song->playing = 0;
 }
 
-void sound_close() {}
+void sound_close() { sound_memory_record(SOUND_MEMORY_CLOSE); }

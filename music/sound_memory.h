@@ -22,6 +22,7 @@ enum sound_memory_call_kind {
   SOUND_MEMORY_PLAY,
   SOUND_MEMORY_SET_CALLBACK,
   SOUND_MEMORY_TIME,
+  SOUND_MEMORY_CLOSE,
 };
 
 struct sound_memory_call {

@@ -80,7 +80,7 @@ TEST(MusicStart, VersionIsComparedWithTheOldestSupportedAsAFloat) {
   EXPECT_EQ(music_start(&CUES, &song), 0);
 }
 
-TEST(MusicStart, RefusedInitialisationOrLoadFailsAndGoesNoFurther) {
+TEST(MusicStart, RefusedInitialisationOrLoadFailsAndGoesNoFurtherLeavingNothingOpen) {
   sound_memory_reset();
   sound_memory_set_init_result(0);
   sound_song *song = nullptr;
@@ -91,7 +91,7 @@ TEST(MusicStart, RefusedInitialisationOrLoadFailsAndGoesNoFurther) {
   sound_memory_set_load_result(0);
   EXPECT_EQ(music_start(&CUES, &song), 0);
   EXPECT_EQ(kinds(), (std::vector<sound_memory_call_kind>{SOUND_MEMORY_VERSION, SOUND_MEMORY_INIT,
-                                                          SOUND_MEMORY_LOAD}));
+                                                          SOUND_MEMORY_LOAD, SOUND_MEMORY_CLOSE}));
 }
 
 } // namespace

@@ -76,12 +76,20 @@ struct wine_prefix {
     for (const std::string &setting : environment()) line += "'" + setting + "' ";
     return "env -u DISPLAY " + line;
   }
-  // The Wine session that set the prefix up has no display; the show must
-  // start a session of its own, on its X server.
+  // The prefix is set up without a display and that session shut down.
   bool create() const {
     if (path.empty() || run_shell(shell_settings() + "wineboot -i") != 0) return false;
     shut_down();
     return true;
+  }
+  // A session on the test's X server with Wine's own services already
+  // running, their output going nowhere. Started by the show, they would
+  // write into the show's output: Wine's device host can crash noisily when
+  // a session ends a moment after it began.
+  bool start_session(const std::string &display) const {
+    const std::string settings = shell_settings() + "'DISPLAY=" + display + "' ";
+    return run_shell(settings + "wineserver -p") == 0 &&
+           run_shell(settings + "wineboot </dev/null") == 0;
   }
   // Ends every process of the prefix and waits for its wineserver to go.
   void shut_down() const {
@@ -110,6 +118,7 @@ struct wine_show {
     audio_path = name;
     if (!server.start(640, 480, depth)) return false;
     if (!x.open(server.name(), 10)) return false;
+    if (!prefix.start_session(server.name())) return false;
     std::vector<std::string> environment = prefix.environment();
     environment.insert(environment.end(), {"DISPLAY=" + server.name(), "SDL_AUDIODRIVER=disk",
                                            "SDL_DISKAUDIOFILE=" + audio_path});
