@@ -28,7 +28,7 @@ environment=(SDL_AUDIODRIVER=dummy QUARVELIN_PROBE_PRESENTS_FILE="$work/presents
 case $where in
 headless) environment+=(SDL_VIDEODRIVER=dummy) ;;
 xvfb)
-  Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+  Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
   xvfb_pid=$!
   for _ in $(seq 100); do
     [[ -s $work/display ]] && break

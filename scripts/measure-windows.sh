@@ -27,7 +27,7 @@ trap cleanup EXIT
 printf 'zip size:              %s bytes (%s)\n' "$(stat -c %s "$zip")" "$(du -h "$zip" | cut -f1)"
 (cd "$work" && cmake -E tar xf "$zip")
 
-Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp -noreset 3>"$work/display" >/dev/null 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.1; done
 display=:$(head -n1 "$work/display")
