@@ -8,6 +8,7 @@
 # Defaults: build, 20 s, headless. The long measurement is 600 s.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/xvfb.sh
 build=${1:-build}
 seconds=${2:-20}
 where=${3:-headless}
@@ -28,14 +29,8 @@ environment=(SDL_AUDIODRIVER=dummy QUARVELIN_PROBE_PRESENTS_FILE="$work/presents
 case $where in
 headless) environment+=(SDL_VIDEODRIVER=dummy) ;;
 xvfb)
-  Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
-  xvfb_pid=$!
-  for _ in $(seq 100); do
-    [[ -s $work/display ]] && break
-    sleep 0.1
-  done
-  [[ -s $work/display ]] || { echo "Xvfb did not start" >&2; exit 1; }
-  environment+=(DISPLAY=":$(cat "$work/display")")
+  start_xvfb 640x480x24
+  environment+=(DISPLAY="$DISPLAY")
   ;;
 *) echo "usage: $0 [build-folder] [seconds] [headless|xvfb]" >&2; exit 2 ;;
 esac
@@ -62,10 +57,10 @@ presents_in_run=$(wc -l <"$work/presents")
 
 background=
 if [[ $where == xvfb ]]; then
-  DISPLAY=":$(cat "$work/display")" xclock 2>/dev/null &
+  xclock 2>/dev/null &
   other_pid=$!
   sleep 1
-  DISPLAY=":$(cat "$work/display")" xdotool search --sync --name xclock windowfocus --sync
+  xdotool search --sync --name xclock windowfocus --sync
   sleep 1
   before_ticks=$(cpu_ticks) before_presents=$(wc -l <"$work/presents")
   sleep 5

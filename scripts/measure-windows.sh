@@ -7,6 +7,7 @@
 #   scripts/measure-windows.sh [windows-build-folder] [seconds]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/xvfb.sh
 build=$(realpath "${1:-build-windows}")
 seconds=${2:-20}
 zip=$build/quarvelin-windows-x64.zip
@@ -27,10 +28,8 @@ trap cleanup EXIT
 printf 'zip size:              %s bytes (%s)\n' "$(stat -c %s "$zip")" "$(du -h "$zip" | cut -f1)"
 (cd "$work" && cmake -E tar xf "$zip")
 
-Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp -noreset 3>"$work/display" >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.1; done
-display=:$(head -n1 "$work/display")
+start_xvfb 640x480x24
+display=$DISPLAY
 
 now() { date +%s.%N; }
 ticks() { # utime + stime of the given processes, in clock ticks
