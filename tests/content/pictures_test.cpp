@@ -1,6 +1,6 @@
 // The generated pictures: sizes, transparent areas, shading, and that the
 // scenes can be told apart.
-#include "tools/content.h"
+#include "content/content.h"
 
 #include <gtest/gtest.h>
 

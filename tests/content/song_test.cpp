@@ -1,7 +1,7 @@
 // The generated song as two real players see it: structure, length, loop,
 // levels, and the cue notes that drive the show.
 #include "music/sound.h"
-#include "tools/content.h"
+#include "content/content.h"
 
 #include <gtest/gtest.h>
 #include <libopenmpt/libopenmpt.h>

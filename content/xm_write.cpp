@@ -1,6 +1,6 @@
 // Extended module writer: header, packed patterns, instruments with their
 // envelopes, sample headers and delta-coded sample data, all little-endian.
-#include "tools/xm_write.h"
+#include "content/xm_write.h"
 
 #include <algorithm>
 #include <cstdio>

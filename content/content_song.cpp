@@ -15,8 +15,8 @@
 // Samples are computed at 33452 Hz (4 x 8363) with relative note +24, so a
 // C-4 plays a sample at its own rate; tonal samples repeat every 128 samples
 // at C-4 (261.3 Hz, two cents under concert pitch, the same for all).
-#include "tools/content.h"
-#include "tools/content_math.h"
+#include "content/content.h"
+#include "content/content_math.h"
 
 #include <algorithm>
 #include <array>

@@ -21,7 +21,7 @@
 #include "compose/compose.h"
 #include "music/music.h"
 #include "show/show.h"
-#include "tools/xm_write.h"
+#include "content/xm_write.h"
 
 #include <cstdint>
 #include <string>

@@ -7,7 +7,7 @@
 // written; any other file is the user's own and stays as it is. Each file is
 // written beside its place and then renamed over it, so an interrupted run
 // never leaves half a file.
-#include "tools/content.h"
+#include "content/content.h"
 
 #include <cstdio>
 #include <filesystem>

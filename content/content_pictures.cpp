@@ -3,9 +3,9 @@
 // Each scene has its own motif so that consecutive pictures are told apart at
 // a glance, and each leaves wide areas at 0: the show draws scenes keyed, so
 // those areas let the earlier pictures and the accumulated noise through.
-#include "tools/content.h"
-#include "tools/content_draw.h"
-#include "tools/content_math.h"
+#include "content/content.h"
+#include "content/content_draw.h"
+#include "content/content_math.h"
 
 #include <algorithm>
 #include <cmath>
