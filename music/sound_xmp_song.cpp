@@ -5,6 +5,8 @@
 // makes jumps, breaks, loops and delays exactly the ones that are heard.
 #include "music/sound_xmp_song.h"
 
+#include "files/data_files.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -171,7 +173,7 @@ int32_t check_mark_and_size(const uint8_t *data, int64_t size) {
   static const char ID[] = "Extended Module: ";
   if (data == nullptr || size < int64_t(sizeof ID - 1) || std::memcmp(data, ID, sizeof ID - 1) != 0)
     return SOUND_SONG_NOT_XM;
-  if (size > SOUND_MAX_FILE_BYTES) return SOUND_SONG_TOO_LARGE;
+  if (size > DATA_FILE_MAX_BYTES) return SOUND_SONG_TOO_LARGE;
   return SOUND_SONG_PLAYS;
 }
 

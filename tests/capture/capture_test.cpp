@@ -201,8 +201,8 @@ TEST_F(CaptureTest, LosslessCaptureIsTheShowFrameByFrameAndTheSongSampleBySample
 // A song whose cue notes fall in its first two seconds, one exactly on a
 // frame's time; the default length is one pass of it.
 TEST_F(CaptureTest, CuesApplyBeforeTheFirstFrameThatHearsThem) {
-  for (const char *picture : picture_files)
-    fs::create_symlink(show_folder / picture, folder / picture);
+  for (int32_t i = 0; i < PICTURE_COUNT; ++i)
+    fs::create_symlink(show_folder / DATA_FILES[i].name, folder / DATA_FILES[i].name);
   xm_module song = test_song(1, 28, 4); // rows of 80 ms: a pass of 2.24 s
   const int cue_rows[][2] = {{2, 3}, {5, 4}, {9, 3}, {14, 6}, {15, 3}, {21, 3}, {22, 4}};
   for (const auto &[row, instrument] : cue_rows)
