@@ -11,13 +11,14 @@
 // load closes the sound layer again, so no audio thread is left running.
 #pragma once
 
+#include "files/data_files.h"
 #include "music/sound.h"
 
 #include <cstdint>
 
 constexpr int32_t MUSIC_MIXING_RATE = 32000;
 constexpr int32_t MUSIC_CHANNELS = 64;
-constexpr const char *MUSIC_SONG_FILE = "RETRO.XM";
+constexpr const char *MUSIC_SONG_FILE = DATA_FILES[DATA_FILE_SONG].name;
 
 // Instruments whose notes are cues, numbered from 1 as trackers number them.
 constexpr int32_t CUE_INSTRUMENT_NEXT_SCENE = 3;

@@ -43,22 +43,20 @@ float sound_version();
 // Opens the output: mixing rate in Hz, software channels (1..64), flags (0).
 // Stereo 16-bit output. 1/0.
 int sound_init(int32_t mixing_rate, int32_t channels, uint32_t flags);
-// Largest module file the layer reads.
-constexpr int64_t SOUND_MAX_FILE_BYTES = 64 << 20;
-
 // Whether a module plays, or why it is refused.
 enum sound_verdict : int32_t {
   SOUND_SONG_PLAYS = 0,
   SOUND_SONG_NOT_XM,            // empty, or not an extended module
-  SOUND_SONG_TOO_LARGE,         // above SOUND_MAX_FILE_BYTES
+  SOUND_SONG_TOO_LARGE,         // above DATA_FILE_MAX_BYTES (files/data_files.h)
   SOUND_SONG_CUT_OFF,           // the file ends before its patterns do
   SOUND_SONG_REFUSED_BY_PLAYER, // the player cannot load it
   SOUND_SONG_NOTHING_TO_PLAY,   // no sample holds sound, or no order plays
   SOUND_SONG_TOO_MANY_CHANNELS, // more channels than the output opened
 };
 
-// Loads an extended module file; nullptr when the file is missing, is not a
-// regular file, or is refused (any verdict but SOUND_SONG_PLAYS). Whatever
+// Loads an extended module file, read as every data file is
+// (files/data_files.h); nullptr when the file is missing, is not a regular
+// file, is above the size limit, or is refused (any verdict but SOUND_SONG_PLAYS). Whatever
 // the player loads and can play is accepted: older format revisions, short
 // song headers, files that end among instruments or inside sample data
 // (what is missing stays silent).
@@ -79,8 +77,9 @@ int sound_set_instrument_callback(sound_song *song, sound_instrument_callback ca
 // days).
 int32_t sound_song_time(sound_song *song);
 
-// Not used by the program, which keeps its song and output for the whole
-// run: stops and releases a song, and closes the output.
+// Stops and releases a song, and closes the output. The program keeps its
+// song and output for the whole run; music_start closes the output again
+// when the song cannot be loaded.
 void sound_free_song(sound_song *song);
 void sound_close();
 

@@ -1,15 +1,10 @@
 // sound_platform.h - what the libxmp sound layer (sound_xmp.cpp) takes from
 // the operating system, one file per system chosen by the build:
-//   sound_xmp_posix.cpp    Linux: ALSA's error messages silenced, files
-//                          opened without blocking on a pipe
-//   sound_xmp_windows.cpp  Windows: files opened in binary mode
+//   sound_xmp_linux.cpp    Linux: ALSA's error messages silenced
+//   sound_xmp_windows.cpp  Windows: nothing to quiet
+//   sound_xmp_web.cpp      the browser: nothing to quiet (SDL's Web Audio)
+// The song file itself is read as every data file is (files/data_files.h).
 #pragma once
-
-#include <cstdint>
 
 // Before the audio device is opened: libraries it loads print nothing.
 void sound_platform_quiet_output();
-// Opens a file for reading its bytes unchanged; a descriptor, or -1.
-int sound_platform_open_file(const char *path);
-// Reads up to `count` bytes; how many were read, 0 at the end, -1 on error.
-int64_t sound_platform_read(int file, uint8_t *into, int64_t count);

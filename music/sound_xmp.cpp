@@ -15,14 +15,12 @@
 // it) and the instrument callbacks (release on install, acquire on use, so
 // whatever the installer set up before installing is visible to the
 // handler).
+#include "files/data_files.h"
 #include "music/sound.h"
 #include "music/sound_platform.h"
 #include "music/sound_xmp_song.h"
 
 #include <SDL.h>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -89,32 +87,6 @@ void sound_fill(void *, Uint8 *stream, int length) {
   sound_handed += frames;
 }
 
-// The whole of a regular file, refusing anything else (a directory, a pipe
-// that would block) and anything empty or too large. malloc'd, or nullptr.
-uint8_t *read_song_file(const char *path, int64_t *size) {
-  int file = sound_platform_open_file(path);
-  if (file < 0) return nullptr;
-  struct stat status;
-  uint8_t *data = nullptr;
-  if (fstat(file, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0 &&
-      status.st_size <= SOUND_MAX_FILE_BYTES) {
-    data = static_cast<uint8_t *>(std::malloc(size_t(status.st_size)));
-    int64_t got = 0;
-    while (data != nullptr && got < status.st_size) {
-      int64_t n = sound_platform_read(file, data + got, status.st_size - got);
-      if (n <= 0) break;
-      got += n;
-    }
-    if (data != nullptr && got != status.st_size) {
-      std::free(data);
-      data = nullptr;
-    }
-    *size = got;
-  }
-  close(file);
-  return data;
-}
-
 } // namespace
 
 float sound_version() {
@@ -157,8 +129,8 @@ int sound_init(int32_t mixing_rate, int32_t channels, uint32_t flags) {
 sound_song *sound_load_song(const char *path) {
   if (path == nullptr) return nullptr;
   int64_t size = 0;
-  uint8_t *data = read_song_file(path, &size);
-  if (data == nullptr) return nullptr;
+  uint8_t *data = nullptr;
+  if (data_file_read(path, &data, &size) != DATA_FILE_READ || data == nullptr) return nullptr;
   int32_t verdict = SOUND_SONG_PLAYS;
   sound_song *song = sound_xmp_load(data, size, sound_channels, &verdict);
   std::free(data);

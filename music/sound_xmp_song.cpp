@@ -5,36 +5,29 @@
 // makes jumps, breaks, loops and delays exactly the ones that are heard.
 #include "music/sound_xmp_song.h"
 
+#include "files/data_files.h"
+#include "music/xm_layout.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
 namespace {
 
-// Effect numbers as the player keeps them for extended modules.
-constexpr uint8_t EFFECT_TONE_PORTAMENTO = 0x03;
-constexpr uint8_t EFFECT_TONE_PORTAMENTO_VOLUME_SLIDE = 0x05;
-constexpr uint8_t EFFECT_EXTENDED = 0x0E;
-constexpr uint8_t EXTENDED_NOTE_DELAY = 0x0D;
-constexpr uint8_t EFFECT_KEY_OFF = 0x14;
-// The player numbers notes one octave above the file: C-0 (file note 1) is 13.
+// The player keeps an extended module's effect numbers as the file stores
+// them (xm_layout.h), but numbers notes one octave above the file: C-0
+// (file note 1) is 13.
 constexpr uint8_t PLAYER_FIRST_NOTE = 1 + 12;
-constexpr uint8_t PLAYER_LAST_NOTE = 96 + 12;
-
-constexpr int64_t XM_FIXED_HEADER_BYTES = 60;
-constexpr int64_t XM_SONG_COUNTS_BYTES = 20; // the song header before its order table
-// From this revision on, patterns come before the instruments.
-constexpr uint32_t XM_PATTERNS_FIRST_VERSION = 0x0104;
-constexpr int64_t XM_PATTERN_HEADER_BYTES = 9;     // up to the packed size
-constexpr int64_t XM_INSTRUMENT_HEADER_BYTES = 33; // up to the sample header size
-constexpr int64_t XM_SAMPLE_HEADER_BYTES = 40;
-constexpr uint8_t XM_ADPCM_MARK = 0xAD; // a sample header's reserved byte
+constexpr uint8_t PLAYER_LAST_NOTE = XM_LAST_NOTE + 12;
+// What of an instrument's header must be there to find its samples: up to
+// and with the sample header size.
+constexpr int64_t INSTRUMENT_HEADER_NEEDED = XM_INSTRUMENT_SHORT_HEADER_BYTES + 4;
 
 uint32_t read_u16(const uint8_t *at) { return uint32_t(at[0]) | uint32_t(at[1]) << 8; }
 uint32_t read_u32(const uint8_t *at) { return read_u16(at) | read_u16(at + 2) << 16; }
 
 bool is_tone_portamento(uint8_t effect) {
-  return effect == EFFECT_TONE_PORTAMENTO || effect == EFFECT_TONE_PORTAMENTO_VOLUME_SLIDE;
+  return effect == XM_EFFECT_TONE_PORTAMENTO || effect == XM_EFFECT_TONE_PORTAMENTO_VOLUME_SLIDE;
 }
 
 void add_cue(sound_song *song, const xmp_frame_info &info, int32_t channel, int32_t instrument,
@@ -59,7 +52,7 @@ void read_row_triggers(sound_song *song, const xmp_frame_info &info, sound_cue *
     const xmp_event &event = track->event[info.row];
 
     int32_t delay = 0;
-    if (event.fxt == EFFECT_EXTENDED && event.fxp >> 4 == EXTENDED_NOTE_DELAY)
+    if (event.fxt == XM_EFFECT_EXTENDED && event.fxp >> 4 == XM_EXTENDED_NOTE_DELAY)
       delay = event.fxp & 0x0F;
     // A delay the row does not reach drops the whole cell, instrument included.
     if (delay >= info.speed) continue;
@@ -69,8 +62,8 @@ void read_row_triggers(sound_song *song, const xmp_frame_info &info, sound_cue *
     const bool replays = event.note == 0 && delay > 0 && song->channel_played[channel];
     if (!replays && (event.note < PLAYER_FIRST_NOTE || event.note > PLAYER_LAST_NOTE)) continue;
     if (is_tone_portamento(event.fxt) || is_tone_portamento(event.f2t)) continue;
-    if ((event.fxt == EFFECT_KEY_OFF && event.fxp == 0) ||
-        (event.f2t == EFFECT_KEY_OFF && event.f2p == 0))
+    if ((event.fxt == XM_EFFECT_KEY_OFF && event.fxp == 0) ||
+        (event.f2t == XM_EFFECT_KEY_OFF && event.f2p == 0))
       continue;
     const int32_t instrument = song->channel_instrument[channel];
     if (instrument < 1 || instrument > module->ins) continue;
@@ -102,11 +95,11 @@ int64_t patterns_end(const uint8_t *data, int64_t size) {
   if (size < XM_FIXED_HEADER_BYTES + XM_SONG_COUNTS_BYTES) return -1;
   int64_t at = XM_FIXED_HEADER_BYTES + int64_t(read_u32(data + XM_FIXED_HEADER_BYTES));
   if (at > size) return -1;
-  if (read_u16(data + 58) < XM_PATTERNS_FIRST_VERSION) return 0;
-  const uint32_t patterns = read_u16(data + XM_FIXED_HEADER_BYTES + 10);
+  if (read_u16(data + XM_VERSION_AT) < XM_PATTERNS_FIRST_VERSION) return 0;
+  const uint32_t patterns = read_u16(data + XM_PATTERN_COUNT_AT);
   for (uint32_t i = 0; i < patterns; ++i) {
     if (at + XM_PATTERN_HEADER_BYTES > size) return -1;
-    at += int64_t(read_u32(data + at)) + read_u16(data + at + 7);
+    at += int64_t(read_u32(data + at)) + read_u16(data + at + XM_PATTERN_PACKED_SIZE_AT);
     if (at > size) return -1;
   }
   return at;
@@ -118,24 +111,24 @@ int64_t patterns_end(const uint8_t *data, int64_t size) {
 int32_t whole_instruments(const uint8_t *data, int64_t size) {
   int64_t at = patterns_end(data, size);
   if (at <= 0) return -1;
-  const uint32_t instruments = read_u16(data + XM_FIXED_HEADER_BYTES + 12);
+  const uint32_t instruments = read_u16(data + XM_INSTRUMENT_COUNT_AT);
   for (uint32_t i = 0; i < instruments; ++i) {
-    if (at + XM_INSTRUMENT_HEADER_BYTES > size) return int32_t(i);
+    if (at + INSTRUMENT_HEADER_NEEDED > size) return int32_t(i);
     const int64_t header = read_u32(data + at);
-    const uint32_t samples = read_u16(data + at + 27);
+    const uint32_t samples = read_u16(data + at + XM_INSTRUMENT_SAMPLE_COUNT_AT);
     const int64_t sample_headers = at + header;
     if (samples == 0) {
       at = sample_headers;
       continue;
     }
-    if (header < XM_INSTRUMENT_HEADER_BYTES ||
+    if (header < INSTRUMENT_HEADER_NEEDED ||
         sample_headers + samples * XM_SAMPLE_HEADER_BYTES > size)
       return int32_t(i);
     at = sample_headers + samples * XM_SAMPLE_HEADER_BYTES;
     for (uint32_t s = 0; s < samples; ++s) {
       const uint8_t *sample = data + sample_headers + s * XM_SAMPLE_HEADER_BYTES;
       const int64_t length = read_u32(sample);
-      at += sample[17] == XM_ADPCM_MARK ? 16 + (length + 1) / 2 : length;
+      at += sample[XM_SAMPLE_RESERVED_AT] == XM_ADPCM_MARK ? 16 + (length + 1) / 2 : length;
     }
     if (at >= size) return int32_t(i + 1);
   }
@@ -147,12 +140,12 @@ int32_t whole_instruments(const uint8_t *data, int64_t size) {
 // with only the instruments the file holds whole, the song plays.
 int load_without_partial_instruments(xmp_context context, const uint8_t *data, int64_t size) {
   const int32_t whole = whole_instruments(data, size);
-  if (whole < 0 || whole >= int32_t(read_u16(data + XM_FIXED_HEADER_BYTES + 12))) return -1;
+  if (whole < 0 || whole >= int32_t(read_u16(data + XM_INSTRUMENT_COUNT_AT))) return -1;
   uint8_t *copy = static_cast<uint8_t *>(std::malloc(size_t(size)));
   if (copy == nullptr) return -1;
   std::memcpy(copy, data, size_t(size));
-  copy[XM_FIXED_HEADER_BYTES + 12] = uint8_t(whole);
-  copy[XM_FIXED_HEADER_BYTES + 13] = 0;
+  copy[XM_INSTRUMENT_COUNT_AT] = uint8_t(whole);
+  copy[XM_INSTRUMENT_COUNT_AT + 1] = 0;
   const int result = xmp_load_module_from_memory(context, copy, long(size));
   std::free(copy);
   return result;
@@ -168,10 +161,9 @@ bool has_sound(const xmp_module *module) {
 // What the layer itself checks before handing a module to the player: an
 // extended module's mark and the size limit.
 int32_t check_mark_and_size(const uint8_t *data, int64_t size) {
-  static const char ID[] = "Extended Module: ";
-  if (data == nullptr || size < int64_t(sizeof ID - 1) || std::memcmp(data, ID, sizeof ID - 1) != 0)
+  if (data == nullptr || size < XM_MARK_BYTES || std::memcmp(data, XM_MARK, size_t(XM_MARK_BYTES)) != 0)
     return SOUND_SONG_NOT_XM;
-  if (size > SOUND_MAX_FILE_BYTES) return SOUND_SONG_TOO_LARGE;
+  if (size > DATA_FILE_MAX_BYTES) return SOUND_SONG_TOO_LARGE;
   return SOUND_SONG_PLAYS;
 }
 

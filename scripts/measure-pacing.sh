@@ -12,7 +12,7 @@ source scripts/xvfb.sh
 build=${1:-build}
 seconds=${2:-20}
 where=${3:-headless}
-probe=$(realpath "$build/tools/quarvelin-present-probe.so")
+probe=$(realpath "$build/bench/quarvelin-present-probe.so")
 show_dir=$(realpath "$build/show")
 work=$(mktemp -d)
 xvfb_pid= show_pid= other_pid=

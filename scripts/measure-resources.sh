@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 source scripts/xvfb.sh
 build=${1:-build}
 seconds=${2:-20}
-probe=$(realpath "$build/tools/quarvelin-present-probe.so")
+probe=$(realpath "$build/bench/quarvelin-present-probe.so")
 show_dir=$(realpath "$build/show")
 work=$(mktemp -d)
 trap 'stop_xvfb; rm -rf "$work"' EXIT

@@ -3,35 +3,20 @@
 #include "show/show.h"
 
 #include "compose/compose.h"
+#include "files/data_files.h"
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sys/stat.h>
 
-const char *const picture_files[PICTURE_COUNT] = {
-    "quarvelin.raw", "2.raw", "3.raw", "4.raw", "5.raw", "6.raw", "7.raw", "8.raw", "credits.raw"};
 uint8_t *show_pictures[PICTURE_COUNT];
-
-// Only a regular file is read: a FIFO or a device could hold start-up up
-// for ever. The check comes before opening, since opening a FIFO already
-// blocks; the standard calls keep this the same on every system.
-static size_t read_regular_file(uint8_t *buffer, const char *path, size_t length) {
-  struct stat status;
-  if (stat(path, &status) != 0 || (status.st_mode & S_IFMT) != S_IFREG) return 0;
-  std::FILE *file = std::fopen(path, "rb");
-  if (file == nullptr) return 0;
-  const size_t got = std::fread(buffer, 1, length, file);
-  std::fclose(file);
-  return got;
-}
 
 void load_raw_file(uint8_t *buffer, const char *path, int32_t length) {
   if (length <= 0) return;
-  const size_t got = read_regular_file(buffer, path, size_t(length));
-  // A missing, short or unreadable file leaves black (and, drawn keyed,
-  // transparent) pixels rather than whatever the allocation held.
-  std::memset(buffer + got, 0, size_t(length) - got);
+  int64_t got = 0;
+  data_file_read_into(path, buffer, length, &got);
+  // A missing, short, refused or unreadable file leaves black (and, drawn
+  // keyed, transparent) pixels rather than whatever the allocation held.
+  std::memset(buffer + got, 0, size_t(length - got));
 }
 
 int show_load_pictures() {
@@ -40,7 +25,7 @@ int show_load_pictures() {
       show_pictures[i] = static_cast<uint8_t *>(std::malloc(PICTURE_BYTES));
       if (show_pictures[i] == nullptr) return 0;
     }
-    load_raw_file(show_pictures[i], picture_files[i], PICTURE_BYTES);
+    load_raw_file(show_pictures[i], DATA_FILES[i].name, PICTURE_BYTES);
   }
   return 1;
 }

@@ -11,27 +11,28 @@
 // (full frame, opaque), anything else draws nothing.
 #pragma once
 
+#include "files/data_files.h"
 #include "music/sound.h"
 
 #include <atomic>
 #include <cstdint>
 
-constexpr int32_t SCENE_COUNT = 7;
-constexpr int32_t PICTURE_COUNT = 9;
+constexpr int32_t SCENE_COUNT = DATA_FILE_CREDITS - DATA_FILE_FIRST_SCENE;
+// Every data file but the song is a picture.
+constexpr int32_t PICTURE_COUNT = DATA_FILE_SONG;
 constexpr int32_t PICTURE_CODE_LOGO = 0;
 constexpr int32_t PICTURE_CODE_CREDITS = 8;
 constexpr int32_t LOGO_X = 120;
 constexpr int32_t LOGO_Y = 120;
-constexpr int32_t LOGO_WIDTH = 163;
-constexpr int32_t LOGO_HEIGHT = 361;
+constexpr int32_t LOGO_WIDTH = DATA_FILES[DATA_FILE_LOGO].width;
+constexpr int32_t LOGO_HEIGHT = DATA_FILES[DATA_FILE_LOGO].height;
 
 extern const int32_t scene_table[SCENE_COUNT];
 // Shared with the sound layer's thread: single relaxed loads and stores.
 extern std::atomic<int32_t> scene_index;  // always 0 .. SCENE_COUNT - 1
 extern std::atomic<int32_t> picture_code; // what the next frame draws
 
-// The picture files in load order; buffer i holds picture_files[i].
-extern const char *const picture_files[PICTURE_COUNT];
+// The pictures in load order: buffer i holds DATA_FILES[i] (files/data_files.h).
 extern uint8_t *show_pictures[PICTURE_COUNT];
 
 void on_cue_next_scene(sound_song *song, int32_t parameter);
@@ -39,8 +40,9 @@ void on_cue_logo(sound_song *song, int32_t parameter);
 void on_cue_credits(sound_song *song, int32_t parameter);
 
 // Reads up to `length` bytes of the regular file `path` into `buffer`;
-// whatever the file does not supply (all of it when the file is missing or is
-// not a regular file: a directory, a FIFO, a device) is set to 0.
+// whatever the file does not supply (all of it when the file is missing, is
+// not a regular file: a directory, a FIFO, a device, or is above the data
+// files' size limit) is set to 0.
 void load_raw_file(uint8_t *buffer, const char *path, int32_t length);
 
 // Allocates the nine picture buffers and loads them from the current

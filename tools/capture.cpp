@@ -7,6 +7,7 @@
 // of the same song. Nothing depends on the wall clock, so the same arguments
 // give the same file.
 #include "compose/compose.h"
+#include "files/data_files.h"
 #include "music/music.h"
 #include "show/show.h"
 #include "tools/capture_encode.h"
@@ -21,8 +22,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -148,28 +147,33 @@ struct song_rendering {
 };
 
 bool render_song(double seconds, song_rendering *out, std::string *error) {
-  std::ifstream file(MUSIC_SONG_FILE, std::ios::binary);
-  if (!file) {
+  uint8_t *data = nullptr;
+  int64_t size = 0;
+  const int32_t verdict = data_file_read(MUSIC_SONG_FILE, &data, &size);
+  if (verdict == DATA_FILE_MISSING) {
     *error = std::string("cannot find ") + MUSIC_SONG_FILE +
              " here or beside quarvelin-capture (run it from the show's folder)";
     return false;
   }
-  std::vector<uint8_t> song((std::istreambuf_iterator<char>(file)),
-                            std::istreambuf_iterator<char>());
-  const int64_t size = int64_t(song.size());
+  if (verdict != DATA_FILE_READ) {
+    *error = std::string(MUSIC_SONG_FILE) + ": " + data_file_refusal(verdict);
+    return false;
+  }
   // First the length (a whole pass unless asked) and the cue count, then both in full.
   int64_t asked = seconds > 0 ? int64_t(seconds * MUSIC_MIXING_RATE + 0.5) : 0;
   int32_t cue_count = 0;
-  out->frames =
-      sound_render(song.data(), size, MUSIC_MIXING_RATE, asked, nullptr, nullptr, 0, &cue_count);
+  out->frames = sound_render(data, size, MUSIC_MIXING_RATE, asked, nullptr, nullptr, 0, &cue_count);
+  if (out->frames > 0) {
+    out->samples.resize(size_t(2 * out->frames));
+    out->cues.resize(size_t(cue_count));
+    sound_render(data, size, MUSIC_MIXING_RATE, out->frames, out->samples.data(), out->cues.data(),
+                 cue_count, &cue_count);
+  }
+  std::free(data);
   if (out->frames <= 0) {
     *error = std::string(MUSIC_SONG_FILE) + " is not a song the show can play";
     return false;
   }
-  out->samples.resize(size_t(2 * out->frames));
-  out->cues.resize(size_t(cue_count));
-  sound_render(song.data(), size, MUSIC_MIXING_RATE, out->frames, out->samples.data(),
-               out->cues.data(), cue_count, &cue_count);
   return true;
 }
 

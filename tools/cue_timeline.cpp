@@ -7,15 +7,13 @@
 // Without SECONDS the timeline covers one pass of the song, up to where it
 // loops. --each also lists every cue with its order, row, tick and channel.
 // A refused song gets one line saying why, and exit status 1.
+#include "files/data_files.h"
 #include "music/music.h"
 #include "music/sound.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -57,7 +55,7 @@ const char *role(int32_t instrument) {
 const char *refusal_reason(int32_t verdict) {
   switch (verdict) {
   case SOUND_SONG_NOT_XM: return "not an extended module (.xm)";
-  case SOUND_SONG_TOO_LARGE: return "too large (the limit is 64 MiB)";
+  case SOUND_SONG_TOO_LARGE: return data_file_refusal(DATA_FILE_TOO_LARGE);
   case SOUND_SONG_CUT_OFF: return "cut off before the end of its patterns";
   case SOUND_SONG_NOTHING_TO_PLAY:
     return "nothing to play (no sample holds sound, or no order plays)";
@@ -82,24 +80,15 @@ void print_wrapped(const char *head, const std::vector<int64_t> &frames) {
   std::fputs("\n", stdout);
 }
 
-// The whole file, refusing what is not a regular file (a FIFO would block)
-// or is too large. Empty with the reason in `*why` when refused.
+// The whole file, read as the show reads it. Empty with the reason in `*why`
+// when refused.
 std::vector<uint8_t> read_song(const std::string &path, std::string *why) {
-  std::error_code error;
-  const std::filesystem::file_status status = std::filesystem::status(path, error);
-  if (error || !std::filesystem::is_regular_file(status)) {
-    *why = "not a readable regular file";
-    return {};
-  }
-  const uintmax_t size = std::filesystem::file_size(path, error);
-  if (size > uintmax_t(SOUND_MAX_FILE_BYTES)) {
-    *why = refusal_reason(SOUND_SONG_TOO_LARGE);
-    return {};
-  }
-  std::ifstream file(path, std::ios::binary);
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)),
-                             std::istreambuf_iterator<char>());
-  if (error || bytes.size() != size) *why = "cannot be read";
+  uint8_t *data = nullptr;
+  int64_t size = 0;
+  const int32_t verdict = data_file_read(path.c_str(), &data, &size);
+  if (verdict != DATA_FILE_READ) *why = data_file_refusal(verdict);
+  std::vector<uint8_t> bytes(data, data + size);
+  std::free(data);
   return bytes;
 }
 

@@ -20,6 +20,7 @@ extern "C" {
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -173,12 +174,13 @@ protected:
   // Runs the tool in `where` (through `runner`), its stderr to this test's
   // folder; its exit status.
   int capture(const fs::path &where, const std::string &arguments, const char *runner = "") {
-    std::string command = "cd " + quoted(where) + " && " + runner + quoted(QUARVELIN_CAPTURE_TOOL) +
+    std::string command = "cd " + quoted(where) + " && " + runner + quoted(tool) +
                           " " + arguments + " 2>" + quoted(folder / "stderr.txt");
     return WEXITSTATUS(std::system(command.c_str()));
   }
 
   fs::path folder;
+  fs::path tool = QUARVELIN_CAPTURE_TOOL;
 };
 
 const fs::path show_folder = QUARVELIN_SHOW_DIR;
@@ -201,8 +203,8 @@ TEST_F(CaptureTest, LosslessCaptureIsTheShowFrameByFrameAndTheSongSampleBySample
 // A song whose cue notes fall in its first two seconds, one exactly on a
 // frame's time; the default length is one pass of it.
 TEST_F(CaptureTest, CuesApplyBeforeTheFirstFrameThatHearsThem) {
-  for (const char *picture : picture_files)
-    fs::create_symlink(show_folder / picture, folder / picture);
+  for (int32_t i = 0; i < PICTURE_COUNT; ++i)
+    fs::create_symlink(show_folder / DATA_FILES[i].name, folder / DATA_FILES[i].name);
   xm_module song = test_song(1, 28, 4); // rows of 80 ms: a pass of 2.24 s
   const int cue_rows[][2] = {{2, 3}, {5, 4}, {9, 3}, {14, 6}, {15, 3}, {21, 3}, {22, 4}};
   for (const auto &[row, instrument] : cue_rows)
@@ -269,6 +271,21 @@ TEST_F(CaptureTest, FailuresLeaveNoFile) {
   EXPECT_EQ(capture(show_folder, ""), 1) << "no output";
   std::ofstream(folder / MUSIC_SONG_FILE) << "not a song";
   EXPECT_EQ(capture(folder, output), 1) << "a song the show cannot play";
+  // Refused before anything is read: a song above the size limit (sparse,
+  // so the test writes nothing), and a FIFO, which is never opened to wait.
+  fs::resize_file(folder / MUSIC_SONG_FILE, uint64_t(DATA_FILE_MAX_BYTES) + 1);
+  EXPECT_EQ(capture(folder, output), 1);
+  EXPECT_NE(read_text(folder / "stderr.txt").find("RETRO.XM: too large"), std::string::npos);
+  // Beside its own copy of the tool, so no other folder's song is chosen.
+  const fs::path lone = folder / "lone";
+  fs::create_directory(lone);
+  fs::copy_file(QUARVELIN_CAPTURE_TOOL, lone / "quarvelin-capture");
+  ASSERT_EQ(mkfifo((lone / MUSIC_SONG_FILE).c_str(), 0600), 0);
+  tool = lone / "quarvelin-capture";
+  EXPECT_EQ(capture(lone, output, "timeout -s KILL 60 "), 1) << "hung on the FIFO";
+  EXPECT_NE(read_text(folder / "stderr.txt").find("RETRO.XM: not a readable regular file"),
+            std::string::npos);
+  tool = QUARVELIN_CAPTURE_TOOL;
   EXPECT_EQ(capture(show_folder, quoted(folder / "missing" / "x.mp4")), 1);
 
   // Stopped by SIGINT part-way through a long capture.

@@ -1,5 +1,5 @@
 // The generator program: writes the ten files, byte for byte the same on every run.
-#include "tools/content.h"
+#include "content/content.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The generated pictures: sizes, transparent areas, shading, and that the
 // scenes can be told apart.
-#include "tools/content.h"
+#include "content/content.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +23,7 @@ size_t distinct_levels(const std::vector<uint8_t> &pixels) {
 TEST(Logo, IsAColumnOfShadedLettersOnATransparentBackground) {
   const std::vector<uint8_t> logo = content_logo();
   ASSERT_EQ(logo.size(), 58843u);
-  const int w = LOGO_WIDTH, h = LOGO_HEIGHT;
+  const int w = DATA_FILES[DATA_FILE_LOGO].width, h = DATA_FILES[DATA_FILE_LOGO].height;
   auto at = [&](int x, int y) { return logo[size_t(y * w + x)]; };
   // Transparent around the frame, including the last row the show never draws.
   for (int x = 0; x < w; ++x) EXPECT_EQ(at(x, 0), 0) << x;

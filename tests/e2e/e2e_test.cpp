@@ -69,7 +69,6 @@ class ShowOnScreen : public ::testing::TestWithParam<int> {};
 
 TEST_P(ShowOnScreen, ShowsTheCurrentSceneAndPlaysSoundThenEscapeEndsIt) {
   const int depth = GetParam();
-  const int tolerance = depth == 16 ? 16 + 8 : 16;
   std::vector<std::vector<uint8_t>> scenes = load_scenes(SHOW_FOLDER);
   running_show run;
   ASSERT_TRUE(run.start(depth));
@@ -77,11 +76,7 @@ TEST_P(ShowOnScreen, ShowsTheCurrentSceneAndPlaysSoundThenEscapeEndsIt) {
   ASSERT_EQ(run.show.wait(0), -1) << "the show ended early: " << run.show.output();
   EXPECT_TRUE(run.window_exists());
 
-  scene_match best;
-  for (int shot = 0; shot < 20 && best.score < 0.9; ++shot, sleep_seconds(0.2)) {
-    scene_match match = classify(run.x.grab(), scenes, tolerance);
-    if (match.score > best.score) best = match;
-  }
+  const scene_match best = watch_for_scene(run.x, scenes, depth, 4, 0.2);
   EXPECT_GT(best.score, 0.9) << "best scene " << best.scene;
   EXPECT_GT(audio_rms(run.audio_path), 100.0) << "the recorded sound is silent";
 

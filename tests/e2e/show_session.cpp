@@ -73,17 +73,22 @@ std::string xvfb_server::name() const {
   return result;
 }
 
-// Xvfb chooses a free display number itself and writes it to a pipe once it
-// takes connections, so servers of tests running side by side never collide.
+// The same X server start as the shell checks and scripts (scripts/xvfb.sh),
+// through a shell that stays as the server's parent: it writes the display
+// number to the pipe once the server takes connections, and on SIGTERM ends
+// the server and cleans up. Xvfb chooses a free display number itself, so
+// servers of tests running side by side never collide.
 bool xvfb_server::start(int width, int height, int depth) {
   int ends[2];
   if (pipe2(ends, O_CLOEXEC) != 0) return false;
-  fcntl(ends[1], F_SETFD, 0); // the server inherits the writing end
+  fcntl(ends[1], F_SETFD, 0); // the shell inherits the writing end
   std::ostringstream screen;
   screen << width << 'x' << height << 'x' << depth;
-  pid = spawn({"Xvfb", "-displayfd", std::to_string(ends[1]), "-screen", "0", screen.str(),
-               "-nolisten", "tcp", "-noreset"},
-              "", {}, "");
+  const char *run = R"(source "$0" && work=$(mktemp -d) &&
+    trap 'stop_xvfb; rm -rf "$work"; exit 0' TERM && start_xvfb "$1" &&
+    echo "${DISPLAY#:}" >&"$2" && wait "$xvfb_pid")";
+  pid = spawn({"bash", "-c", run, QUARVELIN_XVFB_SCRIPT, screen.str(), std::to_string(ends[1])}, "", {},
+              "");
   close(ends[1]);
   std::string digits;
   pollfd ready{ends[0], POLLIN, 0};
@@ -91,7 +96,7 @@ bool xvfb_server::start(int width, int height, int depth) {
   for (double deadline = now_seconds() + 20; !started && now_seconds() < deadline;) {
     if (poll(&ready, 1, 100) <= 0) continue;
     char c = 0;
-    if (read(ends[0], &c, 1) != 1) break; // the server ended
+    if (read(ends[0], &c, 1) != 1) break; // the shell ended: no server
     if (c == '\n') started = !digits.empty();
     else digits += c;
   }
@@ -194,21 +199,26 @@ screen_image x_connection::grab() const {
   return image;
 }
 
-x_window x_connection::find_window(const std::string &title) const {
-  Window root = DefaultRootWindow(display), parent = 0, *children = nullptr;
-  unsigned count = 0;
-  Window found = 0;
-  if (XQueryTree(display, root, &root, &parent, &children, &count)) {
-    for (unsigned i = 0; i < count && !found; ++i) {
-      char *name = nullptr;
-      if (XFetchName(display, children[i], &name) && name) {
-        if (title == name) found = children[i];
-        XFree(name);
-      }
-    }
-    XFree(children);
+// Searched through the whole tree: without a window manager the window is a
+// child of the root, with one it is inside the manager's frame.
+static Window find_named(Display *display, Window window, const std::string &title) {
+  char *name = nullptr;
+  if (XFetchName(display, window, &name) && name != nullptr) {
+    const bool match = title == name;
+    XFree(name);
+    if (match) return window;
   }
+  Window root = 0, parent = 0, *children = nullptr;
+  unsigned count = 0;
+  if (!XQueryTree(display, window, &root, &parent, &children, &count)) return 0;
+  Window found = 0;
+  for (unsigned i = 0; i < count && found == 0; ++i) found = find_named(display, children[i], title);
+  if (children != nullptr) XFree(children);
   return found;
+}
+
+x_window x_connection::find_window(const std::string &title) const {
+  return find_named(display, DefaultRootWindow(display), title);
 }
 
 void x_connection::request_close(x_window window) const {
@@ -220,7 +230,7 @@ void x_connection::request_close(x_window window) const {
   event.xclient.data.l[0] = long(XInternAtom(display, "WM_DELETE_WINDOW", False));
   event.xclient.data.l[1] = CurrentTime;
   XSendEvent(display, window, False, NoEventMask, &event);
-  XFlush(display);
+  XSync(display, False);
 }
 
 x_window x_connection::create_window() const {
@@ -264,6 +274,18 @@ scene_match classify(const screen_image &image, const std::vector<std::vector<ui
     }
     double score = drawn ? double(matching) / double(drawn) : 0;
     if (score > best.score) best = {int(s), score};
+  }
+  return best;
+}
+
+scene_match watch_for_scene(const x_connection &x, const std::vector<std::vector<uint8_t>> &scenes,
+                            int depth, double seconds, double interval) {
+  const int tolerance = depth == 16 ? 16 + 8 : 16;
+  scene_match best;
+  for (double deadline = now_seconds() + seconds; best.score <= 0.9 && now_seconds() < deadline;
+       sleep_seconds(interval)) {
+    const scene_match match = classify(x.grab(), scenes, tolerance);
+    if (match.score > best.score) best = match;
   }
   return best;
 }

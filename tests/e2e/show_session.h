@@ -44,7 +44,7 @@ struct x_connection {
   x_display *display = nullptr;
   bool open(const std::string &name, double seconds);
   screen_image grab() const;
-  // The top-level window with this title, or 0.
+  // The window with this title, or 0.
   x_window find_window(const std::string &title) const;
   // A close request from the window manager's close button (WM_DELETE_WINDOW).
   void request_close(x_window window) const;
@@ -67,6 +67,11 @@ struct scene_match {
 };
 scene_match classify(const screen_image &image, const std::vector<std::vector<uint8_t>> &scenes,
                      int tolerance);
+// Grabs the screen every `interval` seconds until it shows one of `scenes`
+// (a score above 0.9) or `seconds` pass; the best match seen. The tolerance
+// follows the screen's depth (16-bit colour also truncates the gray level).
+scene_match watch_for_scene(const x_connection &x, const std::vector<std::vector<uint8_t>> &scenes,
+                            int depth, double seconds, double interval);
 // The root mean square of 16-bit little-endian samples in a file.
 double audio_rms(const std::string &path);
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "music/sound.h"
-#include "tools/xm_write.h"
+#include "content/xm_write.h"
 
 #include <string>
 #include <utility>

@@ -1,6 +1,7 @@
 // The Windows package as a user runs it, here under Wine on private Xvfb
 // servers with SDL's audio written to a file: unpacked from its zip, each
 // run in a Wine prefix of its own that is shut down afterwards.
+#include "files/data_files.h"
 #include "show_session.h"
 
 #include <gtest/gtest.h>
@@ -15,8 +16,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char *const DATA_FILES[10] = {"quarvelin.raw", "2.raw", "3.raw", "4.raw",       "5.raw",
-                                    "6.raw",         "7.raw", "8.raw", "credits.raw", "RETRO.XM"};
 const char *const WINE_SETTINGS[3] = {"WINEDEBUG=-all",
                                       "WINEDLLOVERRIDES=mscoree,mshtml=", "WINEARCH=win64"};
 
@@ -147,7 +146,8 @@ TEST(WinePackage, HoldsTheProgramAndTheSameDataFilesAsTheLinuxBuild) {
   size_t entries = 0;
   for ([[maybe_unused]] const auto &entry : fs::directory_iterator(package.folder)) ++entries;
   EXPECT_EQ(entries, 11u) << "the program and ten data files, nothing else";
-  for (const char *name : DATA_FILES) {
+  for (const data_file &file : DATA_FILES) {
+    const char *name = file.name;
     std::vector<uint8_t> windows = read_file((package.folder / name).string());
     EXPECT_FALSE(windows.empty()) << name;
     EXPECT_TRUE(windows == read_file(std::string(QUARVELIN_SHOW_DIR) + "/" + name)) << name;
@@ -156,7 +156,6 @@ TEST(WinePackage, HoldsTheProgramAndTheSameDataFilesAsTheLinuxBuild) {
 
 TEST_P(WineShowOnScreen, ShowsASceneWithItsIconAndPlaysSoundThenEscapeEndsIt) {
   const int depth = GetParam();
-  const int tolerance = depth == 16 ? 16 + 8 : 16;
   unpacked_package package;
   ASSERT_TRUE(package.unpack());
   std::vector<std::vector<uint8_t>> scenes = load_scenes(package.folder.string());
@@ -166,13 +165,8 @@ TEST_P(WineShowOnScreen, ShowsASceneWithItsIconAndPlaysSoundThenEscapeEndsIt) {
 
   // Wine takes a while to show the first frames; the show's own scenes
   // then follow the song.
-  scene_match best;
-  for (double deadline = now_seconds() + 60; now_seconds() < deadline && best.score < 0.9;
-       sleep_seconds(0.25)) {
-    ASSERT_EQ(run.show.wait(0), -1) << "the show ended early: " << run.show.output();
-    scene_match match = classify(run.x.grab(), scenes, tolerance);
-    if (match.score > best.score) best = match;
-  }
+  const scene_match best = watch_for_scene(run.x, scenes, depth, 60, 0.25);
+  ASSERT_EQ(run.show.wait(0), -1) << "the show ended early: " << run.show.output();
   EXPECT_GT(best.score, 0.9) << "best scene " << best.scene;
   EXPECT_EQ(run_with_display(run.server.name(),
                              "xprop -name QUARVELIN _NET_WM_ICON | grep -q 'Icon (32 x 32)'"),

@@ -1,6 +1,6 @@
 // Writes .ico files: a directory of entries, then each image as a
 // BITMAPINFOHEADER, its colour rows from the bottom up, and its AND mask.
-#include "tools/ico_write.h"
+#include "resources/ico_write.h"
 
 #include <cstddef>
 

@@ -1,7 +1,7 @@
 // Distance-field strokes and the built-in stroke font.
-#include "tools/content_draw.h"
+#include "content/content_draw.h"
 
-#include "tools/content_math.h"
+#include "content/content_math.h"
 
 #include <algorithm>
 #include <cmath>

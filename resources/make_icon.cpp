@@ -3,7 +3,7 @@
 //
 //   quarvelin-icon FILE.ico
 #include "resources/icon.h"
-#include "tools/ico_write.h"
+#include "resources/ico_write.h"
 
 #include <cstdio>
 

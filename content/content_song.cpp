@@ -15,8 +15,8 @@
 // Samples are computed at 33452 Hz (4 x 8363) with relative note +24, so a
 // C-4 plays a sample at its own rate; tonal samples repeat every 128 samples
 // at C-4 (261.3 Hz, two cents under concert pitch, the same for all).
-#include "tools/content.h"
-#include "tools/content_math.h"
+#include "content/content.h"
+#include "content/content_math.h"
 
 #include <algorithm>
 #include <array>
@@ -523,25 +523,17 @@ double content_loop_seconds(const xm_module &song) {
 }
 
 std::vector<content_cue> content_cues(const xm_module &song) {
+  // The player's own cue rules decide, as the show will hear the song.
+  const std::vector<uint8_t> bytes = xm_write(song);
+  const int64_t size = int64_t(bytes.size());
+  int32_t count = 0;
+  if (sound_render(bytes.data(), size, MUSIC_MIXING_RATE, 0, nullptr, nullptr, 0, &count) < 0) return {};
+  std::vector<sound_cue> played(static_cast<size_t>(count));
+  sound_render(bytes.data(), size, MUSIC_MIXING_RATE, 0, nullptr, played.data(), count, &count);
   std::vector<content_cue> cues;
-  std::vector<int> last_instrument(size_t(song.channels));
-  int rows_before = 0;
-  for (size_t order = 0; order < song.orders.size(); ++order) {
-    const xm_pattern &pattern = song.patterns[song.orders[order]];
-    for (int row = 0; row < pattern.rows; ++row)
-      for (int channel = 0; channel < pattern.channels; ++channel) {
-        const xm_cell &cell = pattern.at(row, channel);
-        int &instrument = last_instrument[size_t(channel)];
-        if (cell.instrument) instrument = cell.instrument;
-        // A note without an instrument plays the channel's last one; a tone
-        // portamento only slides the playing note.
-        const bool portamento = cell.effect == 0x03 || cell.effect == 0x05 || cell.volume >= 0xF0;
-        const bool cue = instrument == CUE_INSTRUMENT_NEXT_SCENE || instrument == CUE_INSTRUMENT_LOGO ||
-                         instrument == CUE_INSTRUMENT_CREDITS;
-        if (cue && cell.note >= 1 && cell.note <= 96 && !portamento)
-          cues.push_back({instrument, int(order), row, (rows_before + row) * content_row_seconds(song)});
-      }
-    rows_before += pattern.rows;
-  }
+  for (const sound_cue &cue : played)
+    if (cue.instrument == CUE_INSTRUMENT_NEXT_SCENE || cue.instrument == CUE_INSTRUMENT_LOGO ||
+        cue.instrument == CUE_INSTRUMENT_CREDITS)
+      cues.push_back({cue.instrument, cue.order, cue.row, double(cue.sample) / MUSIC_MIXING_RATE});
   return cues;
 }

@@ -2,8 +2,6 @@
 #include "music/sound_platform.h"
 
 #include <dlfcn.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 // libasound, which SDL loads for ALSA output, reports its errors (no sound
 // card, for one) on stderr unless given a handler; the show prints nothing.
@@ -19,13 +17,4 @@ void sound_platform_quiet_output() {
   using set_error_handler = int (*)(error_handler);
   void *set = dlsym(alsa, "snd_lib_error_set_handler");
   if (set != nullptr) reinterpret_cast<set_error_handler>(set)(sound_alsa_quiet);
-}
-
-// Non-blocking, so a pipe in the song's place does not hang the open.
-int sound_platform_open_file(const char *path) {
-  return open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-}
-
-int64_t sound_platform_read(int file, uint8_t *into, int64_t count) {
-  return read(file, into, size_t(count));
 }

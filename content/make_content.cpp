@@ -5,7 +5,7 @@
 //                              keeping any of them the user replaced
 //   quarvelin-content --cues   prints when the generated song plays each cue
 //                              note, from its own note placement
-#include "tools/content.h"
+#include "content/content.h"
 
 #include <cstdio>
 #include <cstring>

@@ -2,26 +2,27 @@
 //
 // Everything here is a pure function of the code: no clock, no unseeded
 // randomness, no library whose output may change between machines (lettering
-// uses a stroke font defined below, sines use content_sine). Floating-point
+// uses the stroke font of content_draw.h, sines use content_sine). Floating-point
 // code is built without contraction (no fused multiply-add), so each file
 // comes out byte-identical on every run and machine.
 //
-//   content_logo()        "quarvelin.raw": 163 x 361, gray 1..255 on 0
-//   content_scene(n)      "n.raw", n = 2..8: 640 x 480, gray 1..255 with wide areas of 0
-//   content_credits()     "credits.raw": 640 x 480, every pixel drawn (1..255)
+// The files, their names and sizes are those of DATA_FILES (files/data_files.h):
+//   content_logo()        the logo "quarvelin.raw": gray 1..255 on 0
+//   content_scene(n)      the scene "n.raw", n = 2..8: gray 1..255 with wide areas of 0
+//   content_credits()     "credits.raw": every pixel drawn (1..255)
 //   content_song()        "RETRO.XM" as module data (see content_song.cpp)
 //   content_cues(song)    the cue notes (instruments 3, 4, 6) of one pass
-//                         through the order list, with their times
+//                         through the order list, with their times, as the
+//                         show's own player triggers them (sound_render)
 //   content_write_all(d)  writes the ten files into folder d (created when
 //                         missing), except files the user put in their place;
 //                         false when the folder or a file cannot be written
 #pragma once
 
-// Sizes and cue instruments are the show's own.
-#include "compose/compose.h"
+// The files' table, and the show's cue instruments.
+#include "content/xm_write.h"
+#include "files/data_files.h"
 #include "music/music.h"
-#include "show/show.h"
-#include "tools/xm_write.h"
 
 #include <cstdint>
 #include <string>
@@ -44,7 +45,9 @@ struct content_cue {
 double content_row_seconds(const xm_module &song);
 // One pass through the order list, in seconds.
 double content_loop_seconds(const xm_module &song);
-// Notes 1..96 carrying instrument 3, 4 or 6, in playing order.
+// The notes of instruments 3, 4 and 6 that the show's player triggers in one
+// pass, in playing order (their times from its offline rendering, at the
+// show's mixing rate); empty when the player refuses the song.
 std::vector<content_cue> content_cues(const xm_module &song);
 
 // The record, in the folder, of what the generator last wrote there.

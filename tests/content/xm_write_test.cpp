@@ -1,5 +1,5 @@
 // The writer's output as a real player reads it back.
-#include "tools/xm_write.h"
+#include "content/xm_write.h"
 
 #include <gtest/gtest.h>
 #include <xmp.h>

@@ -1,6 +1,8 @@
 // Extended module writer: header, packed patterns, instruments with their
 // envelopes, sample headers and delta-coded sample data, all little-endian.
-#include "tools/xm_write.h"
+#include "content/xm_write.h"
+
+#include "music/xm_layout.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -47,7 +49,7 @@ std::vector<uint8_t> pack_pattern(const xm_pattern &pattern) {
 }
 
 void write_envelope_points(byte_writer &out, const xm_envelope &envelope) {
-  for (size_t i = 0; i < 12; ++i) {
+  for (size_t i = 0; i < size_t(XM_ENVELOPE_POINTS); ++i) {
     if (i < envelope.points.size()) {
       out.u16(envelope.points[i].first);
       out.u16(envelope.points[i].second);
@@ -66,13 +68,13 @@ unsigned envelope_type(const xm_envelope &envelope) {
 // separately (right after, or after the patterns in older revisions).
 void write_instrument_headers(byte_writer &out, const xm_instrument &instrument) {
   const bool has_samples = !instrument.samples.empty();
-  out.u32(has_samples ? 263 : 29);
-  out.text(instrument.name, 22);
+  out.u32(uint32_t(has_samples ? XM_INSTRUMENT_HEADER_BYTES : XM_INSTRUMENT_SHORT_HEADER_BYTES));
+  out.text(instrument.name, size_t(XM_ITEM_NAME_BYTES));
   out.u8(0);
   out.u16(unsigned(instrument.samples.size()));
   if (!has_samples) return;
-  out.u32(40);
-  for (size_t note = 0; note < 96; ++note)
+  out.u32(uint32_t(XM_SAMPLE_HEADER_BYTES));
+  for (size_t note = 0; note < XM_LAST_NOTE; ++note)
     out.u8(note < instrument.keymap.size() ? instrument.keymap[note] : 0);
   write_envelope_points(out, instrument.volume_envelope);
   write_envelope_points(out, instrument.panning_envelope);
@@ -100,8 +102,8 @@ void write_instrument_headers(byte_writer &out, const xm_instrument &instrument)
     out.u8(unsigned(sample.loop) | (sixteen_bit ? 0x10u : 0u));
     out.u8(sample.panning);
     out.u8(uint8_t(sample.relative_note));
-    out.u8(sample.adpcm ? 0xAD : 0); // ModPlug's mark for ADPCM data
-    out.text(sample.name, 22);
+    out.u8(sample.adpcm ? XM_ADPCM_MARK : 0);
+    out.text(sample.name, size_t(XM_ITEM_NAME_BYTES));
   }
 }
 
@@ -152,10 +154,10 @@ void write_sample_data(byte_writer &out, const xm_instrument &instrument) {
 
 void write_patterns(byte_writer &out, const xm_module &module) {
   // Revision 1.02 stores the row count in one byte, less one, and no more.
-  const bool short_header = module.version <= 0x0102;
+  const bool short_header = module.version <= XM_SHORT_PATTERN_HEADER_VERSION;
   for (const xm_pattern &pattern : module.patterns) {
     std::vector<uint8_t> packed = pack_pattern(pattern);
-    out.u32(short_header ? 8 : 9);
+    out.u32(uint32_t(short_header ? XM_SHORT_PATTERN_HEADER_BYTES : XM_PATTERN_HEADER_BYTES));
     out.u8(0);
     if (short_header)
       out.u8(unsigned(pattern.rows - 1));
@@ -178,13 +180,13 @@ xm_pattern xm_make_pattern(int rows, int channels) {
 
 std::vector<uint8_t> xm_write(const xm_module &module) {
   byte_writer out;
-  out.text("Extended Module: ", 17);
-  out.text(module.name, 20);
+  out.text(XM_MARK, size_t(XM_MARK_BYTES));
+  out.text(module.name, size_t(XM_NAME_BYTES));
   out.u8(0x1A);
   out.text(module.tracker, 20, ' ');
   out.u16(module.version);
-  const size_t order_slots = module.compact_header ? module.orders.size() : 256;
-  out.u32(uint32_t(20 + order_slots));
+  const size_t order_slots = module.compact_header ? module.orders.size() : size_t(XM_ORDER_SLOTS);
+  out.u32(uint32_t(XM_SONG_COUNTS_BYTES + int64_t(order_slots)));
   out.u16(unsigned(module.orders.size()));
   out.u16(unsigned(module.restart));
   out.u16(unsigned(module.channels));
@@ -195,7 +197,7 @@ std::vector<uint8_t> xm_write(const xm_module &module) {
   out.u16(unsigned(module.tempo));
   for (size_t i = 0; i < order_slots; ++i) out.u8(i < module.orders.size() ? module.orders[i] : 0);
 
-  if (module.version >= 0x0104) {
+  if (module.version >= XM_PATTERNS_FIRST_VERSION) {
     write_patterns(out, module);
     for (const xm_instrument &instrument : module.instruments) {
       write_instrument_headers(out, instrument);

@@ -1,5 +1,5 @@
 // The .ico writer's output read back field by field, as Windows reads it.
-#include "tools/ico_write.h"
+#include "resources/ico_write.h"
 
 #include <gtest/gtest.h>
 

@@ -23,12 +23,12 @@
 // use, and ModPlug's 4-bit ADPCM-packed 8-bit samples.
 #pragma once
 
+#include "music/xm_layout.h"
+
 #include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
-
-constexpr uint8_t XM_KEY_OFF = 97;
 
 struct xm_cell {
   uint8_t note = 0;

@@ -3,9 +3,10 @@
 // Each scene has its own motif so that consecutive pictures are told apart at
 // a glance, and each leaves wide areas at 0: the show draws scenes keyed, so
 // those areas let the earlier pictures and the accumulated noise through.
-#include "tools/content.h"
-#include "tools/content_draw.h"
-#include "tools/content_math.h"
+#include "content/content.h"
+#include "compose/compose.h"
+#include "content/content_draw.h"
+#include "content/content_math.h"
 
 #include <algorithm>
 #include <cmath>
@@ -278,7 +279,7 @@ canvas scene_grid() {
 } // namespace
 
 std::vector<uint8_t> content_logo() {
-  canvas image(LOGO_WIDTH, LOGO_HEIGHT);
+  canvas image(DATA_FILES[DATA_FILE_LOGO].width, DATA_FILES[DATA_FILE_LOGO].height);
   const char *word = "QUARVELIN";
   const double cell = 37.6, first = 16, scale_x = 9.5, scale_y = 4.2, half = 3.6;
   content_field letters(image.width, image.height), shadow(image.width, image.height);

@@ -6,13 +6,14 @@
 // is missing, or when it still holds exactly what the record says was
 // written; any other file is the user's own and stays as it is. Each file is
 // written beside its place and then renamed over it, so an interrupted run
-// never leaves half a file.
-#include "tools/content.h"
+// never leaves half a file. Files already there are read as the show reads
+// them (data_file_read): one that is not a regular file, or is too large, is
+// the user's and stays.
+#include "content/content.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <sstream>
 #include <system_error>
@@ -43,9 +44,21 @@ bool save(const fs::path &path, const std::vector<uint8_t> &bytes) {
   return !error;
 }
 
+// The whole file, or nothing with the refusal's verdict.
+int32_t read_bytes(const fs::path &path, std::vector<uint8_t> *bytes) {
+  uint8_t *data = nullptr;
+  int64_t size = 0;
+  const int32_t verdict = data_file_read(path.string().c_str(), &data, &size);
+  bytes->assign(data, data + size);
+  std::free(data);
+  return verdict;
+}
+
 std::map<std::string, recorded_file> read_record(const fs::path &path) {
   std::map<std::string, recorded_file> record;
-  std::ifstream in(path);
+  std::vector<uint8_t> bytes;
+  read_bytes(path, &bytes);
+  std::istringstream in(std::string(bytes.begin(), bytes.end()));
   std::string line;
   while (std::getline(in, line)) {
     std::istringstream fields(line);
@@ -71,11 +84,18 @@ uint64_t content_checksum(const std::vector<uint8_t> &bytes) {
 
 std::vector<std::pair<std::string, std::vector<uint8_t>>> content_files() {
   std::vector<std::pair<std::string, std::vector<uint8_t>>> files;
-  files.emplace_back("quarvelin.raw", content_logo());
-  for (int number = 2; number <= 8; ++number)
-    files.emplace_back(std::to_string(number) + ".raw", content_scene(number));
-  files.emplace_back("credits.raw", content_credits());
-  files.emplace_back(MUSIC_SONG_FILE, xm_write(content_song()));
+  for (int32_t i = 0; i < DATA_FILE_COUNT; ++i) {
+    std::vector<uint8_t> bytes;
+    if (i == DATA_FILE_LOGO)
+      bytes = content_logo();
+    else if (i == DATA_FILE_CREDITS)
+      bytes = content_credits();
+    else if (i == DATA_FILE_SONG)
+      bytes = xm_write(content_song());
+    else // the scenes "2.raw" .. "8.raw"
+      bytes = content_scene(i - DATA_FILE_FIRST_SCENE + 2);
+    files.emplace_back(DATA_FILES[i].name, std::move(bytes));
+  }
   return files;
 }
 
@@ -94,10 +114,14 @@ bool content_write_all(const std::string &folder, std::vector<std::string> *left
   for (const auto &[name, bytes] : content_files()) {
     const fs::path path = base / name;
     const recorded_file generated{bytes.size(), content_checksum(bytes)};
-    if (fs::exists(path, error)) {
-      std::ifstream in(path, std::ios::binary);
-      const std::vector<uint8_t> present((std::istreambuf_iterator<char>(in)),
-                                         std::istreambuf_iterator<char>());
+    std::vector<uint8_t> present;
+    const int32_t verdict = read_bytes(path, &present);
+    if (verdict != DATA_FILE_READ && fs::exists(fs::symlink_status(path, error))) {
+      if (left_alone)
+        left_alone->push_back(name);
+      continue;
+    }
+    if (verdict == DATA_FILE_READ) {
       const auto entry = before.find(name);
       const bool ours = present == bytes || (entry != before.end() && entry->second.size == present.size() &&
                                              entry->second.checksum == content_checksum(present));
