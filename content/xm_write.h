@@ -1,8 +1,8 @@
 // xm_write.h - writes FastTracker II extended modules (.xm) from memory.
 //
-// Used by the content generator (the show's own song) and by the music tests
-// (small songs, one per cue rule). A module is built as plain data and
-// serialised in one call:
+// Used by the content generator (the show's own song) and by the music and
+// capture tests (small songs, one per cue rule). A module is built as plain
+// data and serialised in one call:
 //
 //   xm_module song;
 //   song.channels = 4;

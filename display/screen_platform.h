@@ -1,6 +1,6 @@
 // screen_platform.h - what the SDL2 screen layer (screen_sdl.cpp) takes from
 // the operating system, one file per system chosen by the build:
-//   screen_sdl_posix.cpp    Linux: stderr through /dev/null, Xlib's handlers,
+//   screen_sdl_linux.cpp    Linux: stderr through /dev/null, Xlib's handlers,
 //                           CLOCK_MONOTONIC and clock_nanosleep
 //   screen_sdl_windows.cpp  Windows: the performance counter and a waitable
 //                           timer; nothing to quiet

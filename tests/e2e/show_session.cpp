@@ -73,11 +73,9 @@ std::string xvfb_server::name() const {
   return result;
 }
 
-// The same X server start as the shell checks and scripts (scripts/xvfb.sh),
-// through a shell that stays as the server's parent: it writes the display
-// number to the pipe once the server takes connections, and on SIGTERM ends
-// the server and cleans up. Xvfb chooses a free display number itself, so
-// servers of tests running side by side never collide.
+// Started by scripts/xvfb.sh, as the shell checks start theirs, in a shell
+// that stays the server's parent: it writes the display number to the pipe
+// once the server takes connections, and ends the server on SIGTERM.
 bool xvfb_server::start(int width, int height, int depth) {
   int ends[2];
   if (pipe2(ends, O_CLOEXEC) != 0) return false;
@@ -199,26 +197,21 @@ screen_image x_connection::grab() const {
   return image;
 }
 
-// Searched through the whole tree: without a window manager the window is a
-// child of the root, with one it is inside the manager's frame.
-static Window find_named(Display *display, Window window, const std::string &title) {
-  char *name = nullptr;
-  if (XFetchName(display, window, &name) && name != nullptr) {
-    const bool match = title == name;
-    XFree(name);
-    if (match) return window;
-  }
-  Window root = 0, parent = 0, *children = nullptr;
-  unsigned count = 0;
-  if (!XQueryTree(display, window, &root, &parent, &children, &count)) return 0;
-  Window found = 0;
-  for (unsigned i = 0; i < count && found == 0; ++i) found = find_named(display, children[i], title);
-  if (children != nullptr) XFree(children);
-  return found;
-}
-
 x_window x_connection::find_window(const std::string &title) const {
-  return find_named(display, DefaultRootWindow(display), title);
+  Window root = DefaultRootWindow(display), parent = 0, *children = nullptr;
+  unsigned count = 0;
+  Window found = 0;
+  if (XQueryTree(display, root, &root, &parent, &children, &count)) {
+    for (unsigned i = 0; i < count && !found; ++i) {
+      char *name = nullptr;
+      if (XFetchName(display, children[i], &name) && name) {
+        if (title == name) found = children[i];
+        XFree(name);
+      }
+    }
+    XFree(children);
+  }
+  return found;
 }
 
 void x_connection::request_close(x_window window) const {

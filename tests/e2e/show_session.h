@@ -44,7 +44,7 @@ struct x_connection {
   x_display *display = nullptr;
   bool open(const std::string &name, double seconds);
   screen_image grab() const;
-  // The window with this title, or 0.
+  // The top-level window with this title, or 0.
   x_window find_window(const std::string &title) const;
   // A close request from the window manager's close button (WM_DELETE_WINDOW).
   void request_close(x_window window) const;
