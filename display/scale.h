@@ -3,7 +3,7 @@
 // black bars where the aspects differ. Pure logic: the SDL screen layer uses
 // it where no GPU scales the picture, and quarvelin-capture for its frames.
 //
-// Pixels are 2, 3 or 4 bytes; black is all bytes zero in every layout the
+// Pixels are 1 to 4 bytes; black is all bytes zero in every layout the
 // converters write.
 #pragma once
 
@@ -24,17 +24,16 @@ scale_placement scale_fit(int32_t picture_width, int32_t picture_height, int32_t
 // centre. A whole-number scale n repeats each position exactly n times.
 void scale_source_positions(int32_t picture_size, int32_t count, int32_t *positions);
 
-// One output row: `count` pixels, pixel x being source pixel columns[x].
-void scale_row(const uint8_t *source, uint8_t *destination, const int32_t *columns, int32_t count,
-               uint32_t bytes_per_pixel);
-
-// The picture drawn into the placement on the screen: each picture row is
-// scaled once, and output rows showing the same picture row are copies of
-// the first. `columns` and `rows` come from scale_source_positions for the
-// placement's width and height; the bars are left as they are.
-void scale_picture(const uint8_t *picture, int32_t picture_pitch, const int32_t *columns,
-                   const int32_t *rows, const scale_placement &placement, uint32_t bytes_per_pixel,
-                   uint8_t *screen, int32_t screen_pitch);
+// The picture drawn into the placement on the screen, each screen pixel
+// being the picture pixel scale_source_positions gives for its column and
+// row: each picture row is scaled once, and screen rows showing the same
+// picture row are copies of the first. The bars are left as they are; nothing
+// outside the placement is written. The tables for a placement are made at
+// the first call with it and kept for the next (module state: one thread at
+// a time). 0 when there is no memory for them (nothing drawn).
+int scale_picture(const uint8_t *picture, int32_t picture_width, int32_t picture_height,
+                  int32_t picture_pitch, uint32_t bytes_per_pixel,
+                  const scale_placement &placement, uint8_t *screen, int32_t screen_pitch);
 
 // Black everywhere on the screen outside the placement.
 void scale_fill_bars(const scale_placement &placement, uint32_t bytes_per_pixel,

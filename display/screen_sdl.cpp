@@ -53,7 +53,6 @@ static SDL_Surface *scale_surface;
 static int32_t scale_surface_width, scale_surface_height;
 static int scale_surface_changed;
 static scale_placement scale_place;
-static int32_t *scale_columns, *scale_rows;
 
 static int64_t refresh_interval_ns;
 static int pacing_by_sleep; // 0 while presents are seen to keep to the refresh by themselves
@@ -309,41 +308,30 @@ static void wait_for_next_refresh() {
 }
 
 // A new surface (first present, or the window changed size): where the
-// picture goes, which picture pixel each screen pixel shows, and black bars,
-// written once here and left alone by every later present.
-static int place_on_surface(SDL_Surface *surface) {
+// picture goes, and black bars, written once here and left alone by every
+// later present.
+static void place_on_surface(SDL_Surface *surface) {
   scale_place = scale_fit(sdl_width, sdl_height, surface->w, surface->h);
-  SDL_free(scale_columns);
-  SDL_free(scale_rows);
-  scale_columns = static_cast<int32_t *>(SDL_malloc(sizeof(int32_t) * size_t(surface->w + 1)));
-  scale_rows = static_cast<int32_t *>(SDL_malloc(sizeof(int32_t) * size_t(surface->h + 1)));
-  scale_surface = nullptr;
-  if (scale_columns == nullptr || scale_rows == nullptr) return 0;
-  scale_source_positions(sdl_width, scale_place.width, scale_columns);
-  scale_source_positions(sdl_height, scale_place.height, scale_rows);
   scale_fill_bars(scale_place, scale_bytes_per_pixel, surface->w, surface->h,
                   static_cast<uint8_t *>(surface->pixels), surface->pitch);
   scale_surface = surface;
   scale_surface_width = surface->w;
   scale_surface_height = surface->h;
   scale_surface_changed = 0;
-  return 1;
 }
 
 static int draw_into_window_surface() {
   SDL_Surface *surface = SDL_GetWindowSurface(sdl_window);
   if (surface == nullptr || surface->format->BytesPerPixel != scale_bytes_per_pixel) return 0;
   if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return 0;
-  int placed = 1;
   if (surface != scale_surface || surface->w != scale_surface_width ||
       surface->h != scale_surface_height || scale_surface_changed)
-    placed = place_on_surface(surface);
-  if (placed)
-    scale_picture(scale_picture_pixels, scale_picture_pitch, scale_columns, scale_rows,
-                  scale_place, scale_bytes_per_pixel, static_cast<uint8_t *>(surface->pixels),
-                  surface->pitch);
+    place_on_surface(surface);
+  const int drawn = scale_picture(scale_picture_pixels, sdl_width, sdl_height, scale_picture_pitch,
+                                  scale_bytes_per_pixel, scale_place,
+                                  static_cast<uint8_t *>(surface->pixels), surface->pitch);
   if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
-  return placed;
+  return drawn;
 }
 
 static int draw_with_renderer() {
@@ -448,10 +436,7 @@ void screen_close() {
   sdl_texture = nullptr;
   sdl_locked = 0;
   SDL_free(scale_picture_pixels);
-  SDL_free(scale_columns);
-  SDL_free(scale_rows);
   scale_picture_pixels = nullptr;
-  scale_columns = scale_rows = nullptr;
   scale_surface = nullptr;
   scale_by_processor = 0;
   if (sdl_renderer != nullptr) SDL_DestroyRenderer(sdl_renderer);
