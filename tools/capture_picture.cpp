@@ -2,6 +2,7 @@
 #include "tools/capture_picture.h"
 
 #include "compose/compose.h"
+#include "display/scale.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -33,20 +34,17 @@ capture_layout capture_make_layout(int32_t width, int32_t height) {
   return layout;
 }
 
+static scale_placement placement_of(const capture_layout &layout) {
+  return {layout.left, layout.top, layout.scale * FRAME_WIDTH, layout.scale * FRAME_HEIGHT};
+}
+
+// The frame's 0RGB pixels are already the picture's layout.
 void capture_place_rgb(const uint32_t *frame, const capture_layout &layout, uint32_t *picture) {
-  for (int32_t y = 0; y < layout.height; ++y) {
-    uint32_t *row = picture + size_t(y) * size_t(layout.width);
-    const int32_t frame_row = layout.frame_row[size_t(y)];
-    if (y > 0 && frame_row == layout.frame_row[size_t(y) - 1]) {
-      std::memcpy(row, row - layout.width, size_t(layout.width) * 4);
-      continue;
-    }
-    for (int32_t x = 0; x < layout.width; ++x) {
-      const int32_t column = layout.frame_column[size_t(x)];
-      const bool bar = frame_row == FRAME_HEIGHT || column == FRAME_WIDTH;
-      row[x] = bar ? 0 : frame[frame_row * FRAME_WIDTH + column];
-    }
-  }
+  const scale_placement placement = placement_of(layout);
+  uint8_t *bytes = reinterpret_cast<uint8_t *>(picture);
+  scale_fill_bars(placement, 4, layout.width, layout.height, bytes, layout.width * 4);
+  scale_picture(reinterpret_cast<const uint8_t *>(frame), FRAME_WIDTH, FRAME_HEIGHT,
+                FRAME_WIDTH * 4, 4, placement, bytes, layout.width * 4);
 }
 
 // BT.601 limited range in 8-bit fixed point, as swscale computes it. The
@@ -69,22 +67,22 @@ void capture_place_yuv420(const uint32_t *frame, capture_layout *layout, uint8_t
                           const int strides[3]) {
   convert_frame(frame, layout->luma.data(), layout->blue_difference.data(),
                 layout->red_difference.data());
-  // Locals, not members: stores through uint8_t pointers would force reloads.
+  // Luma: black bars (16), then the frame scaled in.
   const int32_t *columns = layout->frame_column.data(), *rows = layout->frame_row.data();
   const int32_t width = layout->width, height = layout->height;
-  const uint8_t *luma = layout->luma.data();
+  const scale_placement placement = placement_of(*layout);
   for (int32_t y = 0; y < height; ++y) {
     uint8_t *row = planes[0] + std::ptrdiff_t(y) * strides[0];
-    const uint8_t *source = luma + rows[y] * CAPTURE_MARGIN_STRIDE;
-    if (y > 0 && rows[y] == rows[y - 1]) {
-      std::memcpy(row, row - strides[0], size_t(width));
-    } else if (layout->scale == 1 && rows[y] < FRAME_HEIGHT) {
+    if (rows[y] == FRAME_HEIGHT) {
       std::memset(row, 16, size_t(width));
-      std::memcpy(row + layout->left, source, FRAME_WIDTH);
-    } else {
-      for (int32_t x = 0; x < width; ++x) row[x] = source[columns[x]];
+      continue;
     }
+    std::memset(row, 16, size_t(placement.left));
+    const int32_t right = placement.left + placement.width;
+    std::memset(row + right, 16, size_t(width - right));
   }
+  scale_picture(layout->luma.data(), FRAME_WIDTH, FRAME_HEIGHT, CAPTURE_MARGIN_STRIDE, 1,
+                placement, planes[0], strides[0]);
   // Each chroma sample is the mean of its 2 x 2 pixels.
   const int16_t *blue_difference = layout->blue_difference.data();
   const int16_t *red_difference = layout->red_difference.data();
