@@ -63,6 +63,31 @@ static void convert_frame(const uint32_t *__restrict frame, uint8_t *__restrict 
     }
 }
 
+static uint8_t chroma_of(int32_t sum) { return uint8_t(((sum + 512) >> 10) + 128); }
+
+// A chroma row of the frame at its own size, starting at an even column:
+// every 2 x 2 block lies in two neighbouring frame rows and columns, so the
+// sums need no look-ups and vectorise. The bars beside it are neutral (128).
+static void chroma_row_unscaled(const int16_t *__restrict blue_difference,
+                                const int16_t *__restrict red_difference, int32_t frame_row,
+                                int32_t left, int32_t width, uint8_t *__restrict blue,
+                                uint8_t *__restrict red) {
+  const int16_t *blue_upper = blue_difference + frame_row * CAPTURE_MARGIN_STRIDE;
+  const int16_t *red_upper = red_difference + frame_row * CAPTURE_MARGIN_STRIDE;
+  const int16_t *blue_lower = blue_upper + CAPTURE_MARGIN_STRIDE;
+  const int16_t *red_lower = red_upper + CAPTURE_MARGIN_STRIDE;
+  std::memset(blue, 128, size_t(width / 2));
+  std::memset(red, 128, size_t(width / 2));
+  blue += left / 2;
+  red += left / 2;
+  for (int32_t x = 0; x < FRAME_WIDTH / 2; ++x) {
+    blue[x] = chroma_of(blue_upper[2 * x] + blue_upper[2 * x + 1] + blue_lower[2 * x] +
+                        blue_lower[2 * x + 1]);
+    red[x] = chroma_of(red_upper[2 * x] + red_upper[2 * x + 1] + red_lower[2 * x] +
+                       red_lower[2 * x + 1]);
+  }
+}
+
 void capture_place_yuv420(const uint32_t *frame, capture_layout *layout, uint8_t *const planes[3],
                           const int strides[3]) {
   convert_frame(frame, layout->luma.data(), layout->blue_difference.data(),
@@ -89,6 +114,12 @@ void capture_place_yuv420(const uint32_t *frame, capture_layout *layout, uint8_t
   for (int32_t y = 0; y < height / 2; ++y) {
     uint8_t *blue = planes[1] + std::ptrdiff_t(y) * strides[1];
     uint8_t *red = planes[2] + std::ptrdiff_t(y) * strides[2];
+    if (layout->scale == 1 && layout->left % 2 == 0 && rows[2 * y] < FRAME_HEIGHT &&
+        rows[2 * y + 1] == rows[2 * y] + 1) {
+      chroma_row_unscaled(blue_difference, red_difference, rows[2 * y], layout->left, width, blue,
+                          red);
+      continue;
+    }
     const size_t upper = size_t(rows[2 * y] * CAPTURE_MARGIN_STRIDE);
     const size_t lower = size_t(rows[2 * y + 1] * CAPTURE_MARGIN_STRIDE);
     for (int32_t x = 0; x < width / 2; ++x) {
@@ -97,8 +128,8 @@ void capture_place_yuv420(const uint32_t *frame, capture_layout *layout, uint8_t
                                blue_difference[lower + left] + blue_difference[lower + right];
       const int32_t red_sum = red_difference[upper + left] + red_difference[upper + right] +
                               red_difference[lower + left] + red_difference[lower + right];
-      blue[x] = uint8_t(((blue_sum + 512) >> 10) + 128);
-      red[x] = uint8_t(((red_sum + 512) >> 10) + 128);
+      blue[x] = chroma_of(blue_sum);
+      red[x] = chroma_of(red_sum);
     }
   }
 }
