@@ -52,6 +52,7 @@ static uint32_t scale_bytes_per_pixel;
 static SDL_Surface *scale_surface;
 static int32_t scale_surface_width, scale_surface_height;
 static int scale_surface_changed;
+static int scale_bars_unshown; // the bars are new: the next present shows the whole surface
 static scale_placement scale_place;
 
 static int64_t refresh_interval_ns;
@@ -318,6 +319,7 @@ static void place_on_surface(SDL_Surface *surface) {
   scale_surface_width = surface->w;
   scale_surface_height = surface->h;
   scale_surface_changed = 0;
+  scale_bars_unshown = 1;
 }
 
 static int draw_into_window_surface() {
@@ -345,8 +347,18 @@ static int draw_with_renderer() {
   return result;
 }
 
+// Only the picture changes from one present to the next; the bars are sent
+// to the window system once.
 static int show_drawn() {
-  if (scale_by_processor) return SDL_UpdateWindowSurface(sdl_window) == 0;
+  if (scale_by_processor && scale_bars_unshown) {
+    scale_bars_unshown = 0;
+    return SDL_UpdateWindowSurface(sdl_window) == 0;
+  }
+  if (scale_by_processor) {
+    const SDL_Rect picture{scale_place.left, scale_place.top, scale_place.width,
+                           scale_place.height};
+    return SDL_UpdateWindowSurfaceRects(sdl_window, &picture, 1) == 0;
+  }
   SDL_RenderPresent(sdl_renderer);
   return 1;
 }
