@@ -197,7 +197,8 @@ static int renderer_forced() {
 }
 
 // The window's surface in place of the renderer, with a back buffer of the
-// picture's size in the surface's layout. 0 when the window has no surface.
+// picture's size in the surface's layout. 0 when the window has no surface
+// (the renderer is gone then too).
 static int open_window_surface(screen_pixel_layout *layout) {
   SDL_DestroyRenderer(sdl_renderer);
   sdl_renderer = nullptr;
@@ -225,15 +226,19 @@ static void reset_pacing() {
   last_present_ns = 0;
 }
 
+static int create_renderer() {
+  screen_platform_quiet_begin();
+  sdl_renderer = SDL_CreateRenderer(sdl_window, -1, SDL_RENDERER_PRESENTVSYNC);
+  screen_platform_quiet_end();
+  return sdl_renderer != nullptr;
+}
+
 int screen_open(const char *title, const char *icon_name, int32_t width, int32_t height,
                 screen_pixel_layout *layout) {
   if (sdl_video_started) return 0; // one screen per process
   if (!start_video()) return 0;
   if (!create_window(title, icon_name)) return 0;
-  screen_platform_quiet_begin();
-  sdl_renderer = SDL_CreateRenderer(sdl_window, -1, SDL_RENDERER_PRESENTVSYNC);
-  screen_platform_quiet_end();
-  if (sdl_renderer == nullptr) return 0;
+  if (!create_renderer()) return 0;
   SDL_RaiseWindow(sdl_window);
   SDL_SetWindowInputFocus(sdl_window);
   if (!screen_platform_window_fills_desktop()) SDL_SetWindowSize(sdl_window, width, height);
@@ -242,7 +247,14 @@ int screen_open(const char *title, const char *icon_name, int32_t width, int32_t
   reset_pacing();
 
   scale_by_processor = !renderer_scales_on_gpu() && !renderer_forced();
-  if (scale_by_processor) return open_window_surface(layout);
+  if (scale_by_processor) {
+    if (open_window_surface(layout)) return 1;
+    // A video driver without window surfaces: the renderer after all.
+    scale_by_processor = 0;
+    SDL_free(scale_picture_pixels);
+    scale_picture_pixels = nullptr;
+    if (!create_renderer()) return 0;
+  }
   sdl_format = SDL_GetWindowPixelFormat(sdl_window);
   if (sdl_format == SDL_PIXELFORMAT_UNKNOWN || !read_layout(sdl_format, layout)) return 0;
   // Black bars around the picture, never stretched or cropped.
