@@ -294,7 +294,7 @@ int scale_picture(const uint8_t *picture, int32_t picture_width, int32_t picture
   if (!make_tables(picture_width, picture_height, placement, bytes_per_pixel)) return 0;
   const size_t row_bytes = size_t(placement.width) * bytes_per_pixel;
   uint8_t *first = screen + std::ptrdiff_t(placement.top) * screen_pitch +
-                   std::ptrdiff_t(placement.left) * bytes_per_pixel;
+                   std::ptrdiff_t(placement.left) * std::ptrdiff_t(bytes_per_pixel);
   for (int32_t y = 0, copies = 1; y < placement.height; y += copies) {
     uint8_t *row = first + std::ptrdiff_t(y) * screen_pitch;
     const uint8_t *source = picture + std::ptrdiff_t(table_rows[y]) * picture_pitch;
