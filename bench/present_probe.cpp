@@ -1,5 +1,6 @@
 // present_probe: a preload library for measuring the show from outside.
-// It wraps SDL_RenderPresent and
+// It wraps SDL_RenderPresent, SDL_UpdateWindowSurface and
+// SDL_UpdateWindowSurfaceRects (the screen layer presents through them) and
 //   - on the first call, writes the wall-clock time in nanoseconds to the
 //     file named by QUARVELIN_PROBE_FILE (the time to the first frame);
 //   - on every call, appends the monotonic time in nanoseconds, one line per
@@ -14,6 +15,8 @@
 #include <ctime>
 
 struct SDL_Renderer;
+struct SDL_Window;
+struct SDL_Rect;
 
 static long long clock_ns(clockid_t clock) {
   timespec now;
@@ -52,4 +55,24 @@ extern "C" void SDL_RenderPresent(SDL_Renderer *renderer) {
   record_first_present();
   if (real_present) real_present(renderer);
   record_present();
+}
+
+extern "C" int SDL_UpdateWindowSurface(SDL_Window *window) {
+  using update_fn = int (*)(SDL_Window *);
+  static update_fn real_update =
+      reinterpret_cast<update_fn>(dlsym(RTLD_NEXT, "SDL_UpdateWindowSurface"));
+  record_first_present();
+  const int result = real_update ? real_update(window) : -1;
+  record_present();
+  return result;
+}
+
+extern "C" int SDL_UpdateWindowSurfaceRects(SDL_Window *window, const SDL_Rect *rects, int count) {
+  using update_fn = int (*)(SDL_Window *, const SDL_Rect *, int);
+  static update_fn real_update =
+      reinterpret_cast<update_fn>(dlsym(RTLD_NEXT, "SDL_UpdateWindowSurfaceRects"));
+  record_first_present();
+  const int result = real_update ? real_update(window, rects, count) : -1;
+  record_present();
+  return result;
 }

@@ -4,8 +4,9 @@
 // Implementations, chosen at link time:
 //   screen_sdl.cpp                SDL2: a borderless window covering the
 //                                 desktop, the picture scaled with its aspect
-//                                 kept, drawn from a streaming texture in the
-//                                 desktop's own pixel format
+//                                 kept, in the desktop's own pixel format (by
+//                                 the GPU where there is one, else on the
+//                                 processor into the window's surface)
 //   tests/display/screen_null.cpp no screen: keeps what was presented and
 //                                 hands out events queued by tests
 //

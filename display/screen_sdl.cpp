@@ -1,14 +1,25 @@
 // The screen layer on SDL2: one borderless window covering the desktop
-// (SDL_WINDOW_FULLSCREEN_DESKTOP) whose renderer scales the picture to fit
-// with its aspect ratio kept. No mode switch ever happens: the back buffer is
-// a streaming texture in the desktop's own pixel format, and that is the
-// layout reported. Presents are paced to the refresh: by the renderer where
-// presenting waits for the display, otherwise by sleeping out the interval.
+// (SDL_WINDOW_FULLSCREEN_DESKTOP) showing the picture scaled to fit with its
+// aspect ratio kept. No mode switch ever happens; the back buffer is in the
+// desktop's own pixel format, and that is the layout reported. Two ways to
+// scale, chosen at open:
+//   - where a GPU scales (an accelerated renderer that is not a software
+//     rasteriser), the back buffer is a streaming texture the renderer draws;
+//   - otherwise scaling on the processor through SDL's renderer costs far more
+//     than composing the frame, so the back buffer is a plain buffer and each
+//     present scales its rows straight into the window's own surface
+//     (scale.h), which SDL hands to the window system as it is.
+// QUARVELIN_SCALE_BY_RENDERER=1 in the environment forces the renderer's way
+// (for tests on servers that have no GPU). Presents are paced to the refresh:
+// by the renderer where presenting waits for the display, otherwise by
+// sleeping out the interval.
+#include "display/scale.h"
 #include "display/screen.h"
 #include "display/screen_platform.h"
 #include "resources/icon.h"
 
 #include <SDL.h>
+#include <SDL_opengl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -30,6 +41,19 @@ static uint32_t sdl_format;
 static int32_t sdl_width, sdl_height;
 static int sdl_texture_lost; // the renderer reported its textures gone
 static int sdl_locked;
+
+// Scaling on the processor into the window's surface.
+static int scale_by_processor;
+static uint8_t *scale_picture_pixels; // the back buffer, sdl_width x sdl_height
+static int32_t scale_picture_pitch;
+static uint32_t scale_bytes_per_pixel;
+// The window surface the placement and the bars were made for; a new one
+// (the window changed size) gets them again.
+static SDL_Surface *scale_surface;
+static int32_t scale_surface_width, scale_surface_height;
+static int scale_surface_changed;
+static int scale_bars_unshown; // the bars are new: the next present shows the whole surface
+static scale_placement scale_place;
 
 static int64_t refresh_interval_ns;
 static int pacing_by_sleep; // 0 while presents are seen to keep to the refresh by themselves
@@ -62,6 +86,9 @@ static int start_video() {
   // SDL's own messages would reach stderr; the program prints nothing.
   SDL_LogSetOutputFunction(discard_log, nullptr);
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+  // A window surface is the window system's own memory, never a hidden
+  // OpenGL texture (which on a software rasteriser costs what it saves).
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "1");
   // SDL would suspend the screen saver as soon as video starts; the display
   // does that itself once it is fully open.
@@ -144,6 +171,49 @@ static int read_layout(uint32_t format, screen_pixel_layout *layout) {
   return 1;
 }
 
+// Whether the renderer scales on a GPU: accelerated, and for OpenGL not one
+// of the rasterisers that run on the processor.
+static int renderer_scales_on_gpu() {
+  SDL_RendererInfo info;
+  if (SDL_GetRendererInfo(sdl_renderer, &info) != 0) return 0;
+  if (!(info.flags & SDL_RENDERER_ACCELERATED) || std::strcmp(info.name, "software") == 0)
+    return 0;
+  if (std::strncmp(info.name, "opengl", 6) != 0) return 1;
+  typedef const GLubyte *(APIENTRY * get_string_fn)(GLenum);
+  auto get_string = reinterpret_cast<get_string_fn>(SDL_GL_GetProcAddress("glGetString"));
+  if (get_string == nullptr) return 1;
+  const char *name = reinterpret_cast<const char *>(get_string(GL_RENDERER));
+  if (name == nullptr) return 1;
+  static const char *const SOFTWARE_RASTERISERS[] = {"llvmpipe", "softpipe",
+                                                     "Software Rasterizer", "SWR"};
+  for (const char *software : SOFTWARE_RASTERISERS)
+    if (std::strstr(name, software) != nullptr) return 0;
+  return 1;
+}
+
+static int renderer_forced() {
+  const char *forced = SDL_getenv("QUARVELIN_SCALE_BY_RENDERER");
+  return forced != nullptr && std::strcmp(forced, "1") == 0;
+}
+
+// The window's surface in place of the renderer, with a back buffer of the
+// picture's size in the surface's layout. 0 when the window has no surface
+// (the renderer is gone then too).
+static int open_window_surface(screen_pixel_layout *layout) {
+  SDL_DestroyRenderer(sdl_renderer);
+  sdl_renderer = nullptr;
+  SDL_Surface *surface = SDL_GetWindowSurface(sdl_window);
+  if (surface == nullptr) return 0;
+  sdl_format = surface->format->format;
+  if (!read_layout(sdl_format, layout)) return 0;
+  scale_bytes_per_pixel = surface->format->BytesPerPixel;
+  scale_picture_pitch = sdl_width * int32_t(scale_bytes_per_pixel);
+  scale_picture_pixels =
+      static_cast<uint8_t *>(SDL_calloc(size_t(sdl_height), size_t(scale_picture_pitch)));
+  scale_surface = nullptr; // placement and bars at the first present
+  return scale_picture_pixels != nullptr;
+}
+
 static void reset_pacing() {
   SDL_DisplayMode desktop;
   int32_t hz = FALLBACK_REFRESH_HZ;
@@ -156,34 +226,53 @@ static void reset_pacing() {
   last_present_ns = 0;
 }
 
+static int create_renderer() {
+  screen_platform_quiet_begin();
+  sdl_renderer = SDL_CreateRenderer(sdl_window, -1, SDL_RENDERER_PRESENTVSYNC);
+  screen_platform_quiet_end();
+  return sdl_renderer != nullptr;
+}
+
 int screen_open(const char *title, const char *icon_name, int32_t width, int32_t height,
                 screen_pixel_layout *layout) {
   if (sdl_video_started) return 0; // one screen per process
   if (!start_video()) return 0;
   if (!create_window(title, icon_name)) return 0;
-  screen_platform_quiet_begin();
-  sdl_renderer = SDL_CreateRenderer(sdl_window, -1, SDL_RENDERER_PRESENTVSYNC);
-  screen_platform_quiet_end();
-  if (sdl_renderer == nullptr) return 0;
+  if (!create_renderer()) return 0;
   SDL_RaiseWindow(sdl_window);
   SDL_SetWindowInputFocus(sdl_window);
-
-  sdl_format = SDL_GetWindowPixelFormat(sdl_window);
-  if (sdl_format == SDL_PIXELFORMAT_UNKNOWN || !read_layout(sdl_format, layout)) return 0;
   if (!screen_platform_window_fills_desktop()) SDL_SetWindowSize(sdl_window, width, height);
-  // Black bars around the picture, never stretched or cropped.
-  if (SDL_RenderSetLogicalSize(sdl_renderer, width, height) != 0) return 0;
   sdl_width = width;
   sdl_height = height;
-  if (!create_texture()) return 0;
   reset_pacing();
-  return 1;
+
+  scale_by_processor = !renderer_scales_on_gpu() && !renderer_forced();
+  if (scale_by_processor) {
+    if (open_window_surface(layout)) return 1;
+    // A video driver without window surfaces: the renderer after all.
+    scale_by_processor = 0;
+    SDL_free(scale_picture_pixels);
+    scale_picture_pixels = nullptr;
+    if (!create_renderer()) return 0;
+  }
+  sdl_format = SDL_GetWindowPixelFormat(sdl_window);
+  if (sdl_format == SDL_PIXELFORMAT_UNKNOWN || !read_layout(sdl_format, layout)) return 0;
+  // Black bars around the picture, never stretched or cropped.
+  if (SDL_RenderSetLogicalSize(sdl_renderer, width, height) != 0) return 0;
+  return create_texture();
 }
 
 // ---- frames ----
 
 uint8_t *screen_lock(int32_t *pitch) {
-  if (sdl_renderer == nullptr || sdl_locked) return nullptr;
+  if (sdl_locked) return nullptr;
+  if (scale_by_processor) {
+    if (scale_picture_pixels == nullptr) return nullptr;
+    sdl_locked = 1;
+    *pitch = scale_picture_pitch;
+    return scale_picture_pixels;
+  }
+  if (sdl_renderer == nullptr) return nullptr;
   if (sdl_texture_lost || sdl_texture == nullptr) {
     if (sdl_texture != nullptr) SDL_DestroyTexture(sdl_texture);
     sdl_texture = nullptr;
@@ -231,21 +320,70 @@ static void wait_for_next_refresh() {
   }
 }
 
-int screen_present() {
-  if (sdl_renderer == nullptr || sdl_texture == nullptr || !sdl_locked) return 0;
+// A new surface (first present, or the window changed size): where the
+// picture goes, and black bars, written once here and left alone by every
+// later present.
+static void place_on_surface(SDL_Surface *surface) {
+  scale_place = scale_fit(sdl_width, sdl_height, surface->w, surface->h);
+  scale_fill_bars(scale_place, scale_bytes_per_pixel, surface->w, surface->h,
+                  static_cast<uint8_t *>(surface->pixels), surface->pitch);
+  scale_surface = surface;
+  scale_surface_width = surface->w;
+  scale_surface_height = surface->h;
+  scale_surface_changed = 0;
+  scale_bars_unshown = 1;
+}
+
+static int draw_into_window_surface() {
+  SDL_Surface *surface = SDL_GetWindowSurface(sdl_window);
+  if (surface == nullptr || surface->format->BytesPerPixel != scale_bytes_per_pixel) return 0;
+  if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return 0;
+  if (surface != scale_surface || surface->w != scale_surface_width ||
+      surface->h != scale_surface_height || scale_surface_changed)
+    place_on_surface(surface);
+  const int drawn = scale_picture(scale_picture_pixels, sdl_width, sdl_height, scale_picture_pitch,
+                                  scale_bytes_per_pixel, scale_place,
+                                  static_cast<uint8_t *>(surface->pixels), surface->pitch);
+  if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+  return drawn;
+}
+
+static int draw_with_renderer() {
+  if (sdl_texture == nullptr) return 0;
   SDL_UnlockTexture(sdl_texture);
-  sdl_locked = 0;
   SDL_SetRenderDrawColor(sdl_renderer, 0, 0, 0, SDL_ALPHA_OPAQUE);
   int result = SDL_RenderClear(sdl_renderer) == 0;
   result &= SDL_RenderCopy(sdl_renderer, sdl_texture, nullptr, nullptr) == 0;
-  if (pacing_by_sleep) {
-    // The drawing runs now, so that only the present itself waits.
-    SDL_RenderFlush(sdl_renderer);
-    wait_for_next_refresh();
-    SDL_RenderPresent(sdl_renderer);
-    return result;
+  // The drawing runs now, so that only showing it may wait.
+  SDL_RenderFlush(sdl_renderer);
+  return result;
+}
+
+// Only the picture changes from one present to the next; the bars are sent
+// to the window system once.
+static int show_drawn() {
+  if (scale_by_processor && scale_bars_unshown) {
+    scale_bars_unshown = 0;
+    return SDL_UpdateWindowSurface(sdl_window) == 0;
+  }
+  if (scale_by_processor) {
+    const SDL_Rect picture{scale_place.left, scale_place.top, scale_place.width,
+                           scale_place.height};
+    return SDL_UpdateWindowSurfaceRects(sdl_window, &picture, 1) == 0;
   }
   SDL_RenderPresent(sdl_renderer);
+  return 1;
+}
+
+int screen_present() {
+  if (!sdl_locked || (!scale_by_processor && sdl_renderer == nullptr)) return 0;
+  sdl_locked = 0;
+  const int drawn = scale_by_processor ? draw_into_window_surface() : draw_with_renderer();
+  if (pacing_by_sleep) {
+    wait_for_next_refresh();
+    return show_drawn() && drawn;
+  }
+  const int result = show_drawn() && drawn;
   last_present_ns = screen_platform_now_ns();
   watch_presents(last_present_ns);
   // Nothing slept: let others run (in a browser the page draws the canvas
@@ -266,6 +404,9 @@ static screen_event translate_window_event(const SDL_WindowEvent &window) {
     return {SCREEN_EVENT_FOCUS, 0};
   case SDL_WINDOWEVENT_CLOSE:
     return {SCREEN_EVENT_QUIT, 0};
+  case SDL_WINDOWEVENT_SIZE_CHANGED:
+    scale_surface_changed = 1; // bars and placement again at the next present
+    return {SCREEN_EVENT_OTHER, 0};
   default:
     return {SCREEN_EVENT_OTHER, 0};
   }
@@ -318,6 +459,10 @@ void screen_close() {
   if (sdl_texture != nullptr) SDL_DestroyTexture(sdl_texture);
   sdl_texture = nullptr;
   sdl_locked = 0;
+  SDL_free(scale_picture_pixels);
+  scale_picture_pixels = nullptr;
+  scale_surface = nullptr;
+  scale_by_processor = 0;
   if (sdl_renderer != nullptr) SDL_DestroyRenderer(sdl_renderer);
   sdl_renderer = nullptr;
   if (sdl_window != nullptr) SDL_DestroyWindow(sdl_window);

@@ -5,12 +5,17 @@
 //   display_probe sound    also an SDL audio device whose thread keeps
 //                          storing into shared state, as the music's does
 //                          while the display ends the process
+// With DISPLAY_PROBE_WAY=renderer or surface in the environment it first
+// checks that the screen shows the picture that way (SDL's renderer, or the
+// window's surface with no renderer), else says so and ends with 4.
 #include "display/display.h"
 #include "tests/display/test_frame.h"
 
 #include <SDL.h>
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 static std::atomic<int32_t> probe_cue{0};
@@ -34,9 +39,22 @@ static int start_sound() {
   return 1;
 }
 
+static const char *way_shown() {
+  for (Uint32 id = 1; id < 16; ++id)
+    if (SDL_Window *window = SDL_GetWindowFromID(id))
+      return SDL_GetRenderer(window) != nullptr ? "renderer" : "surface";
+  return "no window";
+}
+
 int main(int argc, char **argv) {
   static std::vector<uint32_t> frame = test_frame();
   if (!display_open("QUARVELIN", TEST_FRAME_WIDTH, TEST_FRAME_HEIGHT)) return 1;
+  const char *expected_way = std::getenv("DISPLAY_PROBE_WAY");
+  if (expected_way != nullptr && std::strcmp(expected_way, way_shown()) != 0) {
+    std::fprintf(stderr, "display_probe: shown by %s, expected %s\n", way_shown(), expected_way);
+    display_close();
+    return 4;
+  }
   if (argc > 1 && std::strcmp(argv[1], "sound") == 0 && !start_sound()) {
     display_close();
     return 3;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 namespace {
@@ -143,6 +144,72 @@ TEST(ScreenSdl, EventsArriveAsFocusKeysAndQuitAndAResetBackBufferIsMadeAgain) {
   EXPECT_EQ(screen_present(), 1);
   // A present without a lock has nothing to show.
   EXPECT_EQ(screen_present(), 0);
+  screen_close();
+}
+
+SDL_Window *shown_window() {
+  for (Uint32 id = 1; id < 16; ++id)
+    if (SDL_Window *window = SDL_GetWindowFromID(id)) return window;
+  return nullptr;
+}
+
+// Without a GPU (SDL's dummy driver renders in software) the screen scales
+// into the window's surface; after the window changes size the picture is
+// placed anew and the bars are written black over whatever the new surface
+// held. Forced, the renderer draws instead.
+TEST(ScreenSdl, WithoutAGpuThePictureIsScaledIntoTheWindowSurfaceAlsoAfterAResize) {
+  setenv("SDL_VIDEODRIVER", "dummy", 1);
+  screen_pixel_layout layout{};
+  ASSERT_EQ(screen_open("QUARVELIN", "IDI_MAIN", 640, 480, &layout), 1);
+  ASSERT_EQ(layout.bits, 32u);
+  SDL_Window *window = shown_window();
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(SDL_GetRenderer(window), nullptr);
+
+  auto present_frame = [] {
+    int32_t pitch = 0;
+    uint8_t *pixels = screen_lock(&pitch);
+    ASSERT_NE(pixels, nullptr);
+    for (int32_t y = 0; y < 480; ++y)
+      for (int32_t x = 0; x < 640; ++x) {
+        const uint32_t pixel = 0x010000u * uint32_t(x & 0xFF) + 0x100u * uint32_t(y & 0xFF) + 1;
+        std::memcpy(pixels + y * pitch + x * 4, &pixel, 4);
+      }
+    EXPECT_EQ(screen_present(), 1);
+  };
+  // 1000 x 500: the picture is 666 x 500 from column 167, bars beside it.
+  SDL_SetWindowFullscreen(window, 0);
+  SDL_SetWindowSize(window, 1000, 500);
+  screen_event event;
+  while (screen_next_event(&event)) {
+  }
+  SDL_Surface *surface = SDL_GetWindowSurface(window);
+  ASSERT_NE(surface, nullptr);
+  ASSERT_EQ(surface->w, 1000);
+  std::memset(surface->pixels, 0xFF, size_t(surface->pitch) * size_t(surface->h));
+  present_frame();
+  auto at = [&](int32_t x, int32_t y) {
+    uint32_t pixel;
+    std::memcpy(&pixel, static_cast<uint8_t *>(surface->pixels) + y * surface->pitch + x * 4, 4);
+    return pixel & 0xFFFFFFu;
+  };
+  EXPECT_EQ(at(0, 0), 0u);
+  EXPECT_EQ(at(166, 250), 0u);
+  EXPECT_EQ(at(833, 499), 0u);
+  EXPECT_EQ(at(999, 0), 0u);
+  // Screen (167 + i, j) shows frame ((2i + 1) * 640 / 1332, (2j + 1) * 480 / 1000).
+  EXPECT_EQ(at(167, 0), 0x000001u);
+  EXPECT_EQ(at(167 + 665, 499), 0x010000u * (639 & 0xFF) + 0x100u * (479 & 0xFF) + 1);
+  EXPECT_EQ(at(167 + 300, 100), 0x010000u * (288 & 0xFF) + 0x100u * 96 + 1);
+  screen_close();
+
+  setenv("QUARVELIN_SCALE_BY_RENDERER", "1", 1);
+  ASSERT_EQ(screen_open("QUARVELIN", "IDI_MAIN", 640, 480, &layout), 1);
+  unsetenv("QUARVELIN_SCALE_BY_RENDERER");
+  window = shown_window();
+  ASSERT_NE(window, nullptr);
+  EXPECT_NE(SDL_GetRenderer(window), nullptr);
+  present_frame();
   screen_close();
 }
 
