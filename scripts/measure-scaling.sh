@@ -14,7 +14,7 @@ build=${1:-build}
 shift || true
 sizes=("$@")
 [[ ${#sizes[@]} -gt 0 ]] || sizes=(640x480 1920x1080 2560x1440 3840x2160)
-probe=$(realpath "$build/tools/quarvelin-present-probe.so")
+probe=$(realpath "$build/bench/quarvelin-present-probe.so")
 show_dir=$(realpath "$build/show")
 work=$(mktemp -d)
 show_pid=
