@@ -1,4 +1,4 @@
-// sound_platform.h - what the libxmp sound layer (sound_xmp.cpp) takes from
+// sound_platform.h - what the SDL sound output (sound_output_sdl.cpp) takes from
 // the operating system, one file per system chosen by the build:
 //   sound_xmp_linux.cpp    Linux: ALSA's error messages silenced
 //   sound_xmp_windows.cpp  Windows: nothing to quiet

@@ -1,26 +1,24 @@
-// The sound layer on libxmp, played through SDL2 audio.
+// The sound layer on libxmp, played through the sound output (sound_output.h).
 //
-// The device's callback, on SDL's audio thread, renders the song tick by tick
+// The output's fill routine, on the output's thread, renders the song tick by tick
 // just as the device asks for sound, so nothing is mixed further ahead than
-// the rest of one tick. SDL's output is double-buffered: when the callback
+// the rest of one tick. The output is double-buffered: when the callback
 // runs for buffer k, buffer k - 1 starts playing. So the clock then counts
 // the frames before buffer k - 1 as played out, and the notes whose ticks
 // start in buffer k - 1 have their handlers called then: each handler runs
 // as its buffer starts playing, at most one buffer (512 frames, 16 ms at
 // 32000 Hz) before its note's first frame is heard.
 //
-// Shared with the frame loop: the playing song (under SDL's device lock,
-// which SDL also holds around the callback), each song's count of frames
+// Shared with the frame loop: the playing song (under the output's lock,
+// which it also holds around the fill routine), each song's count of frames
 // played out (one relaxed atomic: a counter with nothing published alongside
 // it) and the instrument callbacks (release on install, acquire on use, so
 // whatever the installer set up before installing is visible to the
 // handler).
 #include "files/data_files.h"
 #include "music/sound.h"
-#include "music/sound_platform.h"
+#include "music/sound_output.h"
 #include "music/sound_xmp_song.h"
-
-#include <SDL.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -30,7 +28,6 @@ namespace {
 constexpr uint16_t SOUND_DEVICE_BUFFER_FRAMES = 512;
 constexpr int32_t SOUND_CUE_CAPACITY = 1024;
 
-SDL_AudioDeviceID sound_device;
 int32_t sound_mixing_rate;
 int32_t sound_channels = XMP_MAX_CHANNELS;
 // Audio thread only, or under the device lock.
@@ -48,12 +45,10 @@ void sound_call_handlers(sound_song *song, int32_t count) {
   }
 }
 
-void sound_fill(void *, Uint8 *stream, int length) {
-  int16_t *out = reinterpret_cast<int16_t *>(stream);
-  const int32_t frames = length / 4;
+void sound_fill(int16_t *out, int32_t frames) {
   sound_song *song = sound_playing;
   if (song == nullptr) {
-    std::memset(stream, 0, size_t(length));
+    std::memset(out, 0, size_t(frames) * 4);
     return;
   }
   // The buffer handed last starts playing now.
@@ -102,25 +97,8 @@ float sound_version() {
 int sound_init(int32_t mixing_rate, int32_t channels, uint32_t flags) {
   if (mixing_rate < XMP_MIN_SRATE || mixing_rate > XMP_MAX_SRATE) return 0;
   if (channels < 1 || channels > XMP_MAX_CHANNELS || flags != 0) return 0;
-  if (sound_device != 0) sound_close();
-  sound_platform_quiet_output();
-  // The program's own main runs; SDL's entry point is not used.
-  SDL_SetMainReady();
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return 0;
-  SDL_AudioSpec wanted;
-  SDL_zero(wanted);
-  wanted.freq = mixing_rate;
-  wanted.format = AUDIO_S16SYS;
-  wanted.channels = 2;
-  wanted.samples = SOUND_DEVICE_BUFFER_FRAMES;
-  wanted.callback = sound_fill;
-  SDL_AudioSpec obtained;
-  // No changes allowed: SDL converts to whatever the hardware wants.
-  sound_device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
-  if (sound_device == 0) {
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    return 0;
-  }
+  if (sound_output_is_open()) sound_close();
+  if (!sound_output_open(mixing_rate, SOUND_DEVICE_BUFFER_FRAMES, sound_fill)) return 0;
   sound_mixing_rate = mixing_rate;
   sound_channels = channels;
   return 1;
@@ -138,8 +116,8 @@ sound_song *sound_load_song(const char *path) {
 }
 
 int sound_play_song(sound_song *song) {
-  if (song == nullptr || sound_device == 0) return 0;
-  SDL_LockAudioDevice(sound_device);
+  if (song == nullptr || !sound_output_is_open()) return 0;
+  sound_output_lock();
   sound_playing = nullptr;
   int started = sound_xmp_start(song, sound_mixing_rate);
   if (started) {
@@ -148,8 +126,8 @@ int sound_play_song(sound_song *song) {
     sound_previous_buffer = 0;
     sound_due_count = 0;
   }
-  SDL_UnlockAudioDevice(sound_device);
-  if (started) SDL_PauseAudioDevice(sound_device, 0);
+  sound_output_unlock();
+  if (started) sound_output_resume();
   return started;
 }
 
@@ -168,18 +146,16 @@ int32_t sound_song_time(sound_song *song) {
 
 void sound_free_song(sound_song *song) {
   if (song == nullptr) return;
-  if (sound_device != 0) {
-    SDL_LockAudioDevice(sound_device);
+  if (sound_output_is_open()) {
+    sound_output_lock();
     if (sound_playing == song) sound_playing = nullptr;
-    SDL_UnlockAudioDevice(sound_device);
+    sound_output_unlock();
   }
   sound_xmp_free(song);
 }
 
 void sound_close() {
-  if (sound_device == 0) return;
-  SDL_CloseAudioDevice(sound_device); // waits for the audio thread to end
-  sound_device = 0;
+  if (!sound_output_is_open()) return;
+  sound_output_close(); // the fill routine has returned for good
   sound_playing = nullptr;
-  SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
