@@ -233,6 +233,24 @@ static int create_renderer() {
   return sdl_renderer != nullptr;
 }
 
+// A Wayland compositor maps a window, and so can focus it, only once it has
+// shown a buffer; the display presents only while it has the focus. One
+// black frame at open breaks that circle (through XWayland too, where focus
+// given at open is taken back before anything is shown); elsewhere it is
+// simply the black the window starts with.
+static int present_black() {
+  if (scale_by_processor) {
+    SDL_Surface *surface = SDL_GetWindowSurface(sdl_window);
+    if (surface == nullptr) return 0;
+    SDL_FillRect(surface, nullptr, 0);
+    return SDL_UpdateWindowSurface(sdl_window) == 0;
+  }
+  SDL_SetRenderDrawColor(sdl_renderer, 0, 0, 0, SDL_ALPHA_OPAQUE);
+  if (SDL_RenderClear(sdl_renderer) != 0) return 0;
+  SDL_RenderPresent(sdl_renderer);
+  return 1;
+}
+
 int screen_open(const char *title, const char *icon_name, int32_t width, int32_t height,
                 screen_pixel_layout *layout) {
   if (sdl_video_started) return 0; // one screen per process
@@ -248,7 +266,7 @@ int screen_open(const char *title, const char *icon_name, int32_t width, int32_t
 
   scale_by_processor = !renderer_scales_on_gpu() && !renderer_forced();
   if (scale_by_processor) {
-    if (open_window_surface(layout)) return 1;
+    if (open_window_surface(layout)) return present_black();
     // A video driver without window surfaces: the renderer after all.
     scale_by_processor = 0;
     SDL_free(scale_picture_pixels);
@@ -259,7 +277,7 @@ int screen_open(const char *title, const char *icon_name, int32_t width, int32_t
   if (sdl_format == SDL_PIXELFORMAT_UNKNOWN || !read_layout(sdl_format, layout)) return 0;
   // Black bars around the picture, never stretched or cropped.
   if (SDL_RenderSetLogicalSize(sdl_renderer, width, height) != 0) return 0;
-  return create_texture();
+  return create_texture() && present_black();
 }
 
 // ---- frames ----
