@@ -24,6 +24,7 @@ struct recording_match {
   double correlation = 0;    // of the two envelopes there, -1 .. 1
   double longest_gap_ms = 0; // silence in the recording, between sounds, while the song sounds
   double song_longest_gap_ms = 0; // the song's own longest silence over the same span
+  int32_t gaps = 0;                // how many such silences
 };
 
 // Compares `recording` (after skipping `skip_frames`) with every position of
