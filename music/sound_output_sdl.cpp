@@ -2,11 +2,13 @@
 // routine, under SDL's device lock.
 //
 // A sound server can go away under an open device (restarted, or its output
-// removed): SDL then reports the device stopped (and sends a removed-device
-// event), but no new device ever appears by itself. So a small watcher
-// thread, from open to close, looks at the device's status every
-// SOUND_OUTPUT_WATCH_MS; once it is stopped, it closes it and tries to open
-// one again with the same fill routine until that works. The song state lives
+// removed): SDL then sends a removed-device event for it, but no new device
+// ever appears by itself. An event watch notes the removal, and a small
+// watcher thread, from open to close, looks for that note every
+// SOUND_OUTPUT_WATCH_MS; once it is there, it closes the device and tries to
+// open one again with the same fill routine until that works. Until a
+// removal it touches nothing of SDL's, so the process's end (SDL_Quit on
+// the frame loop) does not meet it. The song state lives
 // with the fill routine, so the song simply goes on where it was. The
 // watcher, not the frame loop, opens: an open made while a server starts may
 // block for many seconds.
@@ -34,6 +36,7 @@ std::atomic<int> sound_output_playing; // resumed: a new device starts at once
 SDL_mutex *sound_output_mutex;
 SDL_sem *sound_output_stop; // posted by close: the watcher ends
 SDL_Thread *sound_output_watcher;
+std::atomic<SDL_AudioDeviceID> sound_output_removed; // set by the event watch
 
 void sound_output_callback(void *, Uint8 *stream, int length) {
   sound_output_filler(reinterpret_cast<int16_t *>(stream), length / 4);
@@ -54,11 +57,20 @@ SDL_AudioDeviceID sound_output_swap(SDL_AudioDeviceID device) {
   return old;
 }
 
+// On whichever thread SDL reports the removal from.
+int sound_output_note_removal(void *, SDL_Event *event) {
+  if (event->type == SDL_AUDIODEVICEREMOVED && !event->adevice.iscapture)
+    sound_output_removed.store(event->adevice.which, std::memory_order_relaxed);
+  return 1;
+}
+
 int sound_output_watch(void *) {
   while (SDL_SemWaitTimeout(sound_output_stop, SOUND_OUTPUT_WATCH_MS) == SDL_MUTEX_TIMEDOUT) {
     SDL_AudioDeviceID device = sound_output_device; // only this thread changes it now
-    if (device != 0 && SDL_GetAudioDeviceStatus(device) != SDL_AUDIO_STOPPED) continue;
+    if (device != 0 && sound_output_removed.load(std::memory_order_relaxed) != device) continue;
     if (device != 0) {
+      // SDL gives the next device the same number: the note is for this one.
+      sound_output_removed.store(0, std::memory_order_relaxed);
       // Paused under SDL's lock: the fill routine has returned and is not
       // called again by this device.
       SDL_PauseAudioDevice(device, 1);
@@ -100,6 +112,7 @@ int sound_output_open(int32_t mixing_rate, int32_t buffer_frames, sound_output_f
   // not watched.
   if (sound_output_mutex != nullptr && sound_output_stop != nullptr)
     sound_output_watcher = SDL_CreateThread(sound_output_watch, "sound watcher", nullptr);
+  if (sound_output_watcher != nullptr) SDL_AddEventWatch(sound_output_note_removal, nullptr);
   return 1;
 }
 
@@ -125,6 +138,7 @@ void sound_output_resume() {
 void sound_output_close() {
   if (!sound_output_open_count) return;
   if (sound_output_watcher != nullptr) {
+    SDL_DelEventWatch(sound_output_note_removal, nullptr);
     SDL_SemPost(sound_output_stop);
     SDL_WaitThread(sound_output_watcher, nullptr);
     sound_output_watcher = nullptr;

@@ -113,10 +113,7 @@ recording_match match_recording(const stereo_sound &recording, const stereo_soun
     }
     // Silence at either end is the program not yet started or already ended.
     const bool inside = !end && run < i;
-    if (inside && run > 2 * window && song_silent_in_run < run / 2) {
-      longest = std::max(longest, run);
-      ++match.gaps;
-    }
+    if (inside && run > 2 * window && song_silent_in_run < run / 2) longest = std::max(longest, run), ++match.gaps;
     run = song_silent_in_run = 0;
   }
   match.longest_gap_ms = 1000.0 * double(longest) / song.rate;

@@ -1,8 +1,9 @@
-// sound_compare RECORDING.wav SONG.xm [--skip-seconds S] [--max-gap-ms N]
+// sound_compare RECORDING.wav SONG.xm [--skip-seconds S] [--max-gap-ms N] [--min-correlation R]
 // Says whether a recording of what a program played is the song, rendered
 // here by the show's own player at the recording's rate: one line
 //   offset <s> correlation <r> longest-gap <ms> song-longest-gap <ms> gaps <n>
-// and exit status 0 when it is (and, with --max-gap-ms, no gap is longer),
+// and exit status 0 when it is (a correlation of SAME_SONG_CORRELATION or the
+// given one at least; and, with --max-gap-ms, no gap is longer),
 // 1 when not, 2 on bad input.
 #include "music/sound.h"
 #include "tests/sound/recording_match.h"
@@ -18,14 +19,15 @@
 constexpr double SAME_SONG_CORRELATION = 0.8;
 
 int main(int argc, char **argv) {
-  double skip_seconds = 0, max_gap_ms = -1;
+  double skip_seconds = 0, max_gap_ms = -1, min_correlation = SAME_SONG_CORRELATION;
   if (argc < 3) {
-    std::fprintf(stderr, "usage: sound_compare RECORDING.wav SONG.xm [--skip-seconds S] [--max-gap-ms N]\n");
+    std::fprintf(stderr, "usage: sound_compare RECORDING.wav SONG.xm [--skip-seconds S] [--max-gap-ms N] [--min-correlation R]\n");
     return 2;
   }
   for (int i = 3; i + 1 < argc; i += 2) {
     if (!std::strcmp(argv[i], "--skip-seconds")) skip_seconds = std::atof(argv[i + 1]);
     else if (!std::strcmp(argv[i], "--max-gap-ms")) max_gap_ms = std::atof(argv[i + 1]);
+    else if (!std::strcmp(argv[i], "--min-correlation")) min_correlation = std::atof(argv[i + 1]);
     else return std::fprintf(stderr, "sound_compare: unknown option %s\n", argv[i]), 2;
   }
   stereo_sound recording;
@@ -47,6 +49,6 @@ int main(int argc, char **argv) {
   std::printf("offset %.3f correlation %.3f longest-gap %.0f song-longest-gap %.0f gaps %d\n",
               match.offset_seconds, match.correlation, match.longest_gap_ms, match.song_longest_gap_ms,
               match.gaps);
-  if (match.correlation < SAME_SONG_CORRELATION) return 1;
+  if (match.correlation < min_correlation) return 1;
   return max_gap_ms >= 0 && match.longest_gap_ms > max_gap_ms ? 1 : 0;
 }
