@@ -23,13 +23,13 @@ stream_seen() {
   done
   fail "no stream from the show $1"
 }
-# Up to three 5 s recordings of the sink, until one is the song: a busy
+# Up to four 5 s recordings of the sink, until one is the song: a busy
 # machine starves the output now and then (short gaps that shift what
 # follows), while a lost output is silence for good and another sound is no
 # likeness at all.
 listen() {
   local verdict _
-  for _ in 1 2 3; do
+  for _ in 1 2 3 4; do
     "$server" record "$dir" "$dir/heard.wav" || fail "the recording did not start"
     sleep 5
     "$server" stop-record "$dir"
