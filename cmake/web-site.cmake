@@ -41,7 +41,9 @@ add_custom_command(
   DEPENDS quarvelin-native-tools)
 add_custom_target(quarvelin-site-icon ALL DEPENDS ${QUARVELIN_SITE_DIR}/icon.png)
 
-foreach(page index.html show.js show.css)
+# The page's credits line carries the project's version.
+configure_file(${CMAKE_SOURCE_DIR}/resources/web/index.html ${QUARVELIN_SITE_DIR}/index.html @ONLY)
+foreach(page show.js show.css)
   configure_file(${CMAKE_SOURCE_DIR}/resources/web/${page} ${QUARVELIN_SITE_DIR}/${page} COPYONLY)
 endforeach()
 
