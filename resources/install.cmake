@@ -11,7 +11,7 @@ if(TARGET quarvelin)
   install(DIRECTORY ${CMAKE_BINARY_DIR}/icons/ DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
   install(FILES ${CMAKE_BINARY_DIR}/resources/quarvelin.6 ${CMAKE_BINARY_DIR}/resources/quarvelin-cues.6
           DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
-  install(FILES ${CMAKE_BINARY_DIR}/resources/quarvelin.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+  install(FILES ${CMAKE_BINARY_DIR}/resources/${QUARVELIN_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
   install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
   # The desktop entry names the installed places, known only once the

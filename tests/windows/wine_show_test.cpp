@@ -29,14 +29,19 @@ int run_shell(const std::string &line) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// The build's zip, or the one QUARVELIN_WINDOWS_PACKAGE names (the release's).
+std::string package_zip() {
+  const char *chosen = std::getenv("QUARVELIN_WINDOWS_PACKAGE");
+  return chosen != nullptr && chosen[0] != '\0' ? chosen : QUARVELIN_WINDOWS_PACKAGE;
+}
+
 // The zip unpacked the way a user would: one folder "quarvelin" inside.
 struct unpacked_package {
   fs::path root = make_temp_folder("windows");
   fs::path folder = root / "quarvelin";
   bool unpack() const {
-    return !root.empty() && run_shell("cd '" + root.string() +
-                                      "' && '" QUARVELIN_CMAKE_COMMAND
-                                      "' -E tar xf '" QUARVELIN_WINDOWS_PACKAGE "'") == 0;
+    return !root.empty() && run_shell("cd '" + root.string() + "' && '" QUARVELIN_CMAKE_COMMAND
+                                      "' -E tar xf '" + package_zip() + "'") == 0;
   }
   ~unpacked_package() {
     if (!root.empty()) fs::remove_all(root);
