@@ -4,7 +4,6 @@
 #include "show_session.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -18,11 +17,6 @@ namespace {
 
 const std::string PACKAGE = QUARVELIN_DEBIAN_PACKAGE;
 const std::string APT = "DEBIAN_FRONTEND=noninteractive apt-get -y -q -o DPkg::Lock::Timeout=300 ";
-
-int run_shell(const std::string &line) {
-  int status = std::system((line + " >/dev/null 2>&1").c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 std::string command_output(const std::string &line) {
   std::string text;

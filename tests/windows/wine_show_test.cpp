@@ -5,7 +5,6 @@
 #include "show_session.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -22,11 +21,6 @@ const char *const WINE_SETTINGS[3] = {"WINEDEBUG=-all",
 fs::path make_temp_folder(const std::string &what) {
   std::string name = "/tmp/quarvelin-" + what + "-XXXXXX";
   return mkdtemp(name.data()) != nullptr ? fs::path(name) : fs::path();
-}
-
-int run_shell(const std::string &line) {
-  int status = std::system((line + " >/dev/null 2>&1").c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // The build's zip, or the one QUARVELIN_WINDOWS_PACKAGE names (the release's).
