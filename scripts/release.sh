@@ -40,7 +40,7 @@ rm -f "$out"/quarvelin[-_]* "$out/SHA256SUMS"
 
 # pack_tar FOLDER PARENT OUTPUT: PARENT/FOLDER as a .tar.gz, the same bytes every time.
 pack_tar() {
-  tar --sort=name --mtime="@$SOURCE_DATE_EPOCH" --clamp-mtime --owner=0 --group=0 --numeric-owner \
+  tar --sort=name --mtime="@$SOURCE_DATE_EPOCH" --owner=0 --group=0 --numeric-owner \
     --mode=u+rw,go=rX --format=gnu -C "$2" -cf - "$1" | gzip -9 -n >"$3"
 }
 # with_version TEMPLATE OUTPUT: the template with the version filled in, CRLF line ends.
