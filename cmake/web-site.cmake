@@ -29,8 +29,23 @@ target_link_options(quarvelin PRIVATE
   # The page makes a fresh instance for every start; the end of the program
   # ends the instance and calls the page's onExit.
   -sMODULARIZE=1 -sEXPORT_NAME=createQuarvelin -sEXIT_RUNTIME=1 -sENVIRONMENT=web
-  -sINITIAL_MEMORY=33554432
-  "SHELL:--preload-file ${QUARVELIN_NATIVE_SHOW_DIR}@/")
+  -sINITIAL_MEMORY=33554432)
+# The data files one by one, in the table's order: a folder would be packed
+# in the order its file system lists it, which differs between machines.
+foreach(name ${QUARVELIN_CONTENT_FILES})
+  target_link_options(quarvelin PRIVATE "SHELL:--preload-file ${QUARVELIN_NATIVE_SHOW_DIR}/${name}@/${name}")
+endforeach()
+# The packer marks its data with a random id (for a browser cache the page
+# does not use); the data's own hash takes its place, so the same sources
+# give the same site.
+set(package_id_stamp ${CMAKE_BINARY_DIR}/package-id.stamp)
+add_custom_command(
+  OUTPUT ${package_id_stamp}
+  COMMAND ${CMAKE_COMMAND} -DSCRIPT=${QUARVELIN_SITE_DIR}/quarvelin.js -DDATA=${QUARVELIN_SITE_DIR}/quarvelin.data
+          -P ${CMAKE_SOURCE_DIR}/cmake/web-package-id.cmake
+  COMMAND ${CMAKE_COMMAND} -E touch ${package_id_stamp}
+  DEPENDS quarvelin ${CMAKE_SOURCE_DIR}/cmake/web-package-id.cmake)
+add_custom_target(quarvelin-site-package-id ALL DEPENDS ${package_id_stamp})
 set_property(TARGET quarvelin APPEND PROPERTY LINK_DEPENDS ${QUARVELIN_NATIVE_SHOW_DIR}/RETRO.XM)
 
 # The page's icon is the program's own, drawn by our code.
@@ -41,7 +56,9 @@ add_custom_command(
   DEPENDS quarvelin-native-tools)
 add_custom_target(quarvelin-site-icon ALL DEPENDS ${QUARVELIN_SITE_DIR}/icon.png)
 
-foreach(page index.html show.js show.css)
+# The page's credits line carries the project's version.
+configure_file(${CMAKE_SOURCE_DIR}/resources/web/index.html ${QUARVELIN_SITE_DIR}/index.html @ONLY)
+foreach(page show.js show.css)
   configure_file(${CMAKE_SOURCE_DIR}/resources/web/${page} ${QUARVELIN_SITE_DIR}/${page} COPYONLY)
 endforeach()
 

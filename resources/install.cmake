@@ -1,6 +1,6 @@
 # `cmake --install BUILD [--prefix P]`: the program and the song checker in
-# bin/, the data files in share/quarvelin/, a desktop entry, the icon in the
-# hicolor theme, a man page and the licence. The program finds its data from
+# bin/, the data files in share/quarvelin/, a desktop entry, its AppStream
+# metainfo, the icon in the hicolor theme, man pages and the licence. The program finds its data from
 # its own place, so the prefix may be chosen at install time.
 include_guard(GLOBAL)
 
@@ -9,7 +9,9 @@ if(TARGET quarvelin)
   list(TRANSFORM QUARVELIN_CONTENT_FILES PREPEND ${QUARVELIN_SHOW_DIR}/ OUTPUT_VARIABLE quarvelin_data_files)
   install(FILES ${quarvelin_data_files} DESTINATION ${QUARVELIN_INSTALL_DATADIR})
   install(DIRECTORY ${CMAKE_BINARY_DIR}/icons/ DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
-  install(FILES ${CMAKE_SOURCE_DIR}/resources/quarvelin.6 DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
+  install(FILES ${CMAKE_BINARY_DIR}/resources/quarvelin.6 ${CMAKE_BINARY_DIR}/resources/quarvelin-cues.6
+          DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
+  install(FILES ${CMAKE_BINARY_DIR}/resources/${QUARVELIN_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
   install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
   # The desktop entry names the installed places, known only once the

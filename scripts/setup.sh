@@ -5,12 +5,14 @@
 #                           (the Windows package's under Wine and the web site's in Chromium included)
 #   scripts/setup.sh windows  install what is missing, build the Windows x64 package
 #   scripts/setup.sh web    install what is missing, build the web site
+#   scripts/setup.sh release  install what is missing, build everything, write the release
+#                           into dist/ (scripts/release.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 what=${1:-}
-if [[ $what != run && $what != test && $what != windows && $what != web ]]; then
-  echo "usage: scripts/setup.sh run|test|windows|web" >&2
+if [[ $what != run && $what != test && $what != windows && $what != web && $what != release ]]; then
+  echo "usage: scripts/setup.sh run|test|windows|web|release" >&2
   exit 2
 fi
 
@@ -32,9 +34,17 @@ if [[ $what == test ]]; then
   packages+=(sway xwayland grim wtype pipewire wireplumber pipewire-pulse pulseaudio-utils dbus
              procps)
 fi
+# The release: all three builds, Debian's packaging tools (python3 writes
+# the zip); its checks: lintian and the desktop entry's and metainfo's validators.
+if [[ $what == release || $what == test ]]; then
+  packages+=(build-essential debhelper python3 git "${windows_packages[@]}")
+fi
+if [[ $what == test ]]; then
+  packages+=(lintian desktop-file-utils appstream fakeroot)
+fi
 # The web site: emscripten, Debian's SDL2 and libxmp sources, and for its
 # test Chromium driven from node (puppeteer-core from npm).
-if [[ $what == web || $what == test ]]; then
+if [[ $what == web || $what == test || $what == release ]]; then
   packages+=(emscripten dpkg-dev nodejs)
   # Debian's npm, unless the installed node brings its own.
   command -v npm >/dev/null || packages+=(npm)
@@ -67,6 +77,10 @@ if [[ $what == windows ]]; then
   exec scripts/windows-build.sh
 fi
 
+if [[ $what == release ]]; then
+  exec scripts/release.sh
+fi
+
 if [[ $what == web ]]; then
   scripts/web.sh
   echo "The site is in build-web/site; serve it with: python3 -m http.server -b 127.0.0.1 -d build-web/site"
@@ -76,13 +90,18 @@ fi
 # The tests, and the show itself, under the sanitizers first; then the
 # Windows package with its unit tests under Wine; then the optimised build
 # with every test, the real-window ones included, and the Windows package
-# run under Wine.
+# run under Wine; then the web site; last the release made from those builds.
 scripts/sanitize.sh
 scripts/fuzz.sh 60
 scripts/windows-build.sh test
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUARVELIN_TESTS=ON -DQUARVELIN_BENCH=ON \
   -DQUARVELIN_WINDOWS_BUILD="$PWD/build-windows"
 cmake --build build
-ctest --test-dir build --output-on-failure --timeout 600
+ctest --test-dir build --output-on-failure --timeout 600 --label-exclude release
 # The web site, built and run in headless Chromium.
 scripts/web.sh test
+# The release from the Windows package and the site just built, and its
+# checks: the Debian package installed, run and purged, the zip under Wine,
+# packing twice giving the same bytes.
+scripts/release.sh
+ctest --test-dir build --output-on-failure --timeout 900 --label-include release

@@ -50,6 +50,7 @@ const char USAGE[] =
     "  --lossless    FFV1 video (RGB) and FLAC sound in Matroska, instead of the\n"
     "                default H.264 video and AAC sound in MP4\n"
     "  --help        this text\n"
+    "  --version     the program's name and version\n"
     "\n"
     "The same arguments give the same file, byte for byte. OUTPUT appears only when\n"
     "it is complete. Exit status 0 on success, 1 on any error.\n";
@@ -62,6 +63,7 @@ struct options {
   int32_t height = FRAME_HEIGHT;
   bool lossless = false;
   bool help = false;
+  bool version = false;
 };
 
 bool parse_number(const char *text, double low, double high, double *value) {
@@ -95,6 +97,9 @@ bool parse_arguments(int argc, char **argv, options *out, std::string *error) {
     }
     if (argument == "--help" || argument == "-h") {
       out->help = true;
+      return true;
+    } else if (argument == "--version") {
+      out->version = true;
       return true;
     } else if (argument == "--lossless") {
       out->lossless = true;
@@ -302,6 +307,10 @@ int main(int argc, char **argv) {
   }
   if (args.help) {
     std::fputs(USAGE, stdout);
+    return 0;
+  }
+  if (args.version) {
+    std::puts("quarvelin-capture " QUARVELIN_VERSION);
     return 0;
   }
   song_rendering song;

@@ -30,6 +30,7 @@ const char USAGE[] = "usage: quarvelin-cues SONG.XM [SECONDS] [--each]\n"
                      "one pass of the song, or SECONDS (up to 3600) from its start.\n"
                      "  --each   also list every cue with its order, row, tick and channel\n"
                      "  --help   this text\n"
+                     "  --version  the program's name and version\n"
                      "The show cues on instrument 3 (next scene), 4 (logo) and 6 (credits).\n";
 
 std::string seconds(int64_t frame) {
@@ -102,6 +103,10 @@ int main(int argc, char **argv) {
     std::string argument = argv[i];
     if (argument == "--help" || argument == "-h") {
       std::fputs(USAGE, stdout);
+      return 0;
+    }
+    if (argument == "--version") {
+      std::puts("quarvelin-cues " QUARVELIN_VERSION);
       return 0;
     }
     if (argument == "--each") {

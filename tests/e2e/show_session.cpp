@@ -294,8 +294,11 @@ double audio_rms(const std::string &path) {
   return count ? std::sqrt(sum / double(count)) : 0;
 }
 
-int run_with_display(const std::string &display, const std::string &command) {
-  std::string line = "DISPLAY=" + display + " " + command + " >/dev/null 2>&1";
-  int status = std::system(line.c_str());
+int run_shell(const std::string &line) {
+  int status = std::system((line + " >/dev/null 2>&1").c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int run_with_display(const std::string &display, const std::string &command) {
+  return run_shell("DISPLAY=" + display + " " + command);
 }

@@ -75,6 +75,8 @@ scene_match watch_for_scene(const x_connection &x, const std::vector<std::vector
 // The root mean square of 16-bit little-endian samples in a file.
 double audio_rms(const std::string &path);
 
+// Runs a shell command line, its output discarded; its exit status.
+int run_shell(const std::string &line);
 // Runs a command with DISPLAY set; its exit status.
 int run_with_display(const std::string &display, const std::string &command);
 

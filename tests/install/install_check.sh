@@ -32,7 +32,8 @@ mkdir -p "$elsewhere"
 
 cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 || fail "install: $(cat "$work/install.log")"
 for file in bin/quarvelin bin/quarvelin-cues share/quarvelin/RETRO.XM share/quarvelin/credits.raw \
-  share/man/man6/quarvelin.6 share/doc/quarvelin/LICENSE; do
+  share/man/man6/quarvelin.6 share/man/man6/quarvelin-cues.6 share/metainfo/org.quarvelin.Quarvelin.metainfo.xml \
+  share/doc/quarvelin/LICENSE; do
   [[ -s $prefix/$file ]] || fail "$file is not installed"
 done
 for size in 16 32; do

@@ -5,7 +5,6 @@
 #include "show_session.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -24,9 +23,10 @@ fs::path make_temp_folder(const std::string &what) {
   return mkdtemp(name.data()) != nullptr ? fs::path(name) : fs::path();
 }
 
-int run_shell(const std::string &line) {
-  int status = std::system((line + " >/dev/null 2>&1").c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+// The build's zip, or the one QUARVELIN_WINDOWS_PACKAGE names (the release's).
+std::string package_zip() {
+  const char *chosen = std::getenv("QUARVELIN_WINDOWS_PACKAGE");
+  return chosen != nullptr && chosen[0] != '\0' ? chosen : QUARVELIN_WINDOWS_PACKAGE;
 }
 
 // The zip unpacked the way a user would: one folder "quarvelin" inside.
@@ -34,9 +34,8 @@ struct unpacked_package {
   fs::path root = make_temp_folder("windows");
   fs::path folder = root / "quarvelin";
   bool unpack() const {
-    return !root.empty() && run_shell("cd '" + root.string() +
-                                      "' && '" QUARVELIN_CMAKE_COMMAND
-                                      "' -E tar xf '" QUARVELIN_WINDOWS_PACKAGE "'") == 0;
+    return !root.empty() && run_shell("cd '" + root.string() + "' && '" QUARVELIN_CMAKE_COMMAND
+                                      "' -E tar xf '" + package_zip() + "'") == 0;
   }
   ~unpacked_package() {
     if (!root.empty()) fs::remove_all(root);
