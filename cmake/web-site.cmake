@@ -41,7 +41,7 @@ add_custom_command(
   DEPENDS quarvelin-native-tools)
 add_custom_target(quarvelin-site-icon ALL DEPENDS ${QUARVELIN_SITE_DIR}/icon.png)
 
-foreach(page index.html show.js show.css)
+foreach(page index.html show.js show.css sound.js sound-worklet.js)
   configure_file(${CMAKE_SOURCE_DIR}/resources/web/${page} ${QUARVELIN_SITE_DIR}/${page} COPYONLY)
 endforeach()
 
