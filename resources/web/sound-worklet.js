@@ -12,6 +12,7 @@ class SoundQueue {
     this.right = new Float32Array(this.capacity);
     this.written = 0; // frames queued since the start
     this.position = 0; // the next frame to play, with its fraction
+    this.starved = 0; // output frames played as silence for want of sound, once it began
     this.step = rate / outputRate;
   }
 
@@ -30,6 +31,7 @@ class SoundQueue {
     for (let i = 0; i < left.length; ++i) {
       const whole = Math.floor(this.position);
       if (whole + 1 >= this.written) {
+        if (this.written > 0) this.starved += left.length - i;
         left.fill(0, i);
         if (right) right.fill(0, i);
         return;
@@ -69,7 +71,7 @@ if (typeof registerProcessor === 'function') {
       const channels = outputs[0];
       this.queue.play(channels[0], channels.length > 1 ? channels[1] : null);
       if (++this.quanta % REPORT_EVERY === 0)
-        this.port.postMessage({ played: this.queue.played(), time: currentTime });
+        this.port.postMessage({ played: this.queue.played(), time: currentTime, starved: this.queue.starved });
       return true;
     }
   });

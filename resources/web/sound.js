@@ -22,8 +22,9 @@ const SOUND_PROCESSOR_FRAMES = 8192;
 function createSoundOutput(onTrouble) {
   let context = null, ready = Promise.resolve(false);
   try {
-    context = new AudioContext();
-    context.resume().catch(() => troubleCheck());
+    // Larger device buffers: the clock follows what plays, however late.
+    context = new AudioContext({ latencyHint: 'playback' });
+    context.resume().catch(() => troubleCheck(true));
     if (context.audioWorklet) {
       ready = context.audioWorklet.addModule('sound-worklet.js').then(() => true, () => false);
     }
@@ -35,6 +36,7 @@ function createSoundOutput(onTrouble) {
   let node = null, queue = null, processor = null, waiting = [];
   let written = 0, heard = 0; // frames handed to the player, and played
   let played = 0, playedAt = 0; // the player's last report, and its context time
+  let starved = 0; // output frames the player had nothing for, once it began
   let silentSince = 0; // watching without sound: the page's time at frame 0
 
   const send = (samples) => {
@@ -43,9 +45,10 @@ function createSoundOutput(onTrouble) {
     else waiting.push(samples);
   };
 
-  const report = (frames, time) => {
+  const report = (frames, time, dry) => {
     played = frames;
     playedAt = time;
+    starved = dry;
   };
 
   // Asks the program for what the queue lacks, telling it what has played.
@@ -53,7 +56,11 @@ function createSoundOutput(onTrouble) {
     if (closed || !pump) return;
     let now;
     if (silent) now = ((performance.now() - silentSince) * rate) / 1000;
-    else now = Math.min(played + Math.max(0, context.currentTime - playedAt) * rate, written);
+    else {
+      // What the player took, less what the output has yet to play of it.
+      const ahead = context.outputLatency || context.baseLatency || 0;
+      now = Math.min(played + (Math.max(0, context.currentTime - playedAt) - ahead) * rate, written);
+    }
     heard = Math.max(heard, Math.floor(now));
     let wanted = Math.floor(SOUND_AHEAD_SECONDS * rate) - (written - heard);
     if (wanted < 256) wanted = 0;
@@ -63,12 +70,18 @@ function createSoundOutput(onTrouble) {
     if (!silent) send(samples.slice());
   };
 
-  const troubleCheck = () => {
+  // Whether sound plays: the page hears of a change, of trouble only once
+  // the browser has had its time (`mayComplain`).
+  const troubleCheck = (mayComplain) => {
     if (closed || silent) return;
     const playing = context && context.state === 'running' && (node || queue);
-    if (playing === !troubled) return;
-    troubled = !playing;
-    onTrouble(troubled);
+    if (playing && troubled) {
+      troubled = false;
+      onTrouble(false);
+    } else if (!playing && !troubled && mayComplain) {
+      troubled = true;
+      onTrouble(true);
+    }
   };
 
   return {
@@ -84,7 +97,7 @@ function createSoundOutput(onTrouble) {
           node = new AudioWorkletNode(context, 'quarvelin-sound', {
             numberOfInputs: 0, outputChannelCount: [2], processorOptions: { rate } });
           node.port.onmessage = (event) => {
-            report(event.data.played, event.data.time);
+            report(event.data.played, event.data.time, event.data.starved);
             tick();
           };
         } else if (context.createScriptProcessor) {
@@ -93,7 +106,7 @@ function createSoundOutput(onTrouble) {
           processor.onaudioprocess = (event) => {
             const out = event.outputBuffer;
             queue.play(out.getChannelData(0), out.getChannelData(1));
-            report(queue.played(), context.currentTime);
+            report(queue.played(), context.currentTime, queue.starved);
           };
           processor.connect(context.destination);
         } else {
@@ -102,7 +115,7 @@ function createSoundOutput(onTrouble) {
         if (node) node.connect(context.destination);
         for (const samples of waiting) send(samples);
         waiting = [];
-        troubleCheck();
+        troubleCheck(false);
       });
       return true;
     },
@@ -110,8 +123,8 @@ function createSoundOutput(onTrouble) {
       if (closed) return;
       timer = setInterval(tick, SOUND_PUMP_MS);
       tick();
-      if (context) context.addEventListener('statechange', troubleCheck);
-      setTimeout(troubleCheck, SOUND_START_WAIT_MS);
+      if (context) context.addEventListener('statechange', () => troubleCheck(false));
+      setTimeout(() => troubleCheck(true), SOUND_START_WAIT_MS);
     },
     // No sound: the clock runs on from where it is, on the page's timer.
     watchWithoutSound() {
@@ -122,6 +135,8 @@ function createSoundOutput(onTrouble) {
     },
     // The song clock as the program has it, in seconds.
     heardSeconds: () => (rate ? heard / rate : 0),
+    // Output frames played as silence because the queue ran dry.
+    starvedFrames: () => starved,
     close() {
       if (closed) return;
       closed = true;
