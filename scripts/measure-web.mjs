@@ -4,7 +4,7 @@
 // the frame rate and the browser's processor share over `seconds` of the
 // show, and the longest gap in the sound heard, as it plays and while the
 // page's thread is kept busy 150 ms of every 200 ms.
-//   tests/web/browser_env.sh node scripts/measure-web.mjs [SITE_DIR] [SECONDS] [BROWSER...]
+//   scripts/browser-env.sh node scripts/measure-web.mjs [SITE_DIR] [SECONDS] [BROWSER...]
 // Needs tests/web's npm packages and the web build's native tools
 // (scripts/web.sh test builds both).
 import { execFileSync } from 'node:child_process';
@@ -12,7 +12,7 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import zlib from 'node:zlib';
-import { BROWSERS, openShowPage, recordSound, sleep, slowPage, waitFor } from '../tests/web/browser.mjs';
+import { BROWSERS, openShowPage, recordSound, sleep, slowPage, waitFor } from './browsers.mjs';
 
 const siteDir = process.argv[2] || 'build-web/site';
 const seconds = Number(process.argv[3] || 10);

@@ -7,8 +7,8 @@
 // says so, and the show runs on without sound when asked to.
 //
 //   node show_test.mjs BROWSER SITE_DIR SHOW_DIR CUES_TOOL SOUND_COMPARE
-// BROWSER: chromium, firefox or webkit (tests/web/browser.mjs), or
-// firefox-silent; run inside browser_env.sh, which starts the sound server
+// BROWSER: chromium, firefox or webkit (scripts/browsers.mjs), or
+// firefox-silent; run inside scripts/browser-env.sh, which starts the sound server
 // and the X server. SHOW_DIR
 // holds the native build's data files (the scene pictures are compared with
 // the canvas); CUES_TOOL prints the song's cue timeline; SOUND_COMPARE judges
@@ -18,7 +18,7 @@ import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
-import { openShowPage, recordSound, sleep, slowPage, waitFor } from './browser.mjs';
+import { openShowPage, recordSound, sleep, slowPage, waitFor } from '../../scripts/browsers.mjs';
 
 const [browserName, siteDir, showDir, cuesTool, soundCompare] = process.argv.slice(2);
 const WIDTH = 640, HEIGHT = 480, STRIDE = 7;

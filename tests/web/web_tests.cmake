@@ -1,9 +1,9 @@
 # The web site in Chromium, Firefox and WebKit (show_test.mjs), each inside
-# its own sound server and X server (browser_env.sh); the npm packages are
+# its own sound server and X server (scripts/browser-env.sh); the npm packages are
 # installed by scripts/web.sh.
 foreach(browser chromium firefox webkit firefox-silent)
   add_test(NAME web_show_${browser}
-           COMMAND ${CMAKE_CURRENT_LIST_DIR}/browser_env.sh node ${CMAKE_CURRENT_LIST_DIR}/show_test.mjs
+           COMMAND ${CMAKE_SOURCE_DIR}/scripts/browser-env.sh node ${CMAKE_CURRENT_LIST_DIR}/show_test.mjs
                    ${browser} ${QUARVELIN_SITE_DIR} ${QUARVELIN_NATIVE_SHOW_DIR}
                    ${QUARVELIN_NATIVE_DIR}/tools/quarvelin-cues ${QUARVELIN_NATIVE_DIR}/tests/sound/sound_compare)
   set_tests_properties(web_show_${browser} PROPERTIES TIMEOUT 300 LABELS web)

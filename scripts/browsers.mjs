@@ -1,7 +1,8 @@
 // Serving the site on 127.0.0.1 and driving a browser on it, for the browser
-// test and the measuring script: Debian's Chromium (puppeteer-core over its
-// DevTools protocol), Debian's Firefox ESR (puppeteer-core over WebDriver
-// BiDi) and WebKitGTK's MiniBrowser (WebKitWebDriver, plain W3C WebDriver).
+// test (tests/web) and the measuring script (measure-web.mjs): Debian's
+// Chromium (puppeteer-core over its DevTools protocol), Debian's Firefox ESR
+// (puppeteer-core over WebDriver BiDi) and WebKitGTK's MiniBrowser
+// (WebKitWebDriver, plain W3C WebDriver).
 // Each browser gets the same few calls; what the test adds to the page goes
 // in after the page has loaded, as WebDriver allows no more.
 import { execFileSync, spawn, spawnSync } from 'node:child_process';
@@ -9,8 +10,11 @@ import fs from 'node:fs';
 import http from 'node:http';
 import net from 'node:net';
 import path from 'node:path';
+import { createRequire } from 'node:module';
 import { fileURLToPath } from 'node:url';
-import puppeteer from 'puppeteer-core';
+
+// puppeteer-core as tests/web's lock file pins it (scripts/web.sh test installs it).
+const puppeteer = createRequire(new URL('../tests/web/package.json', import.meta.url))('puppeteer-core');
 
 export const BROWSERS = ['chromium', 'firefox', 'webkit'];
 
@@ -178,9 +182,9 @@ export async function waitFor(browser, fn, timeoutMs, ...args) {
   }
 }
 
-const SOUND_SERVER = path.join(path.dirname(fileURLToPath(import.meta.url)), '../../scripts/sound-server.sh');
+const SOUND_SERVER = path.join(path.dirname(fileURLToPath(import.meta.url)), 'sound-server.sh');
 
-// Records the sink of the sound server browser_env.sh started into `file`
+// Records the sink of the sound server browser-env.sh started into `file`
 // while `during` runs, then judges the recording with `judge`
 // (sound_compare) against `song`: its exit status, its line, its figures.
 export async function recordSound(file, during, judge, song, judgeArgs = []) {

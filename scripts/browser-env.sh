@@ -3,9 +3,9 @@
 # sound server with a null sink (scripts/sound-server.sh; its folder in
 # QUARVELIN_SOUND_DIR, for recording its monitor) and a private X server
 # (scripts/xvfb.sh), which MiniBrowser needs; both end with the command.
-#   browser_env.sh COMMAND [ARGS...]
+#   browser-env.sh COMMAND [ARGS...]
 set -euo pipefail
-root=$(cd "$(dirname "$0")/../.." && pwd)
+root=$(cd "$(dirname "$0")/.." && pwd)
 work=$(mktemp -d "${TMPDIR:-/tmp}/quarvelin-browser.XXXXXX")
 source "$root/scripts/xvfb.sh"
 cleanup() {
