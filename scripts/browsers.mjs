@@ -171,12 +171,12 @@ export async function openShowPage(name, site, env = process.env) {
   };
 }
 
-// Waits until `fn(...args)` is true in the page; its last value.
+// Waits until `fn(...args)` is true in the page (a value JSON can carry).
 export async function waitFor(browser, fn, timeoutMs, ...args) {
   const deadline = Date.now() + timeoutMs;
   for (;;) {
     const value = await browser.evaluate(fn, ...args);
-    if (value) return value;
+    if (value) return;
     if (Date.now() > deadline) throw new Error(`timed out after ${timeoutMs} ms waiting for ${fn}`);
     await sleep(100);
   }

@@ -61,7 +61,7 @@ for (const name of browsers) {
   try {
     const clicked = await page.evaluate(() => performance.now());
     await page.click('#start-button');
-    await waitFor(page, () => window.frameLog.count > 0 && window.quarvelinShow, 30000);
+    await waitFor(page, () => window.frameLog.count > 0 && Boolean(window.quarvelinShow), 30000);
     const firstFrame = await page.evaluate(() => window.frameLog.first);
     await sleep(1000);
 

@@ -87,14 +87,15 @@ function start() {
   running = true;
   startButton.disabled = true;
   page.dataset.state = 'running';
-  // Only a click may ask for fullscreen; the show runs the same without it.
-  if (stage.requestFullscreen) stage.requestFullscreen().catch(() => {});
-  canvas.focus();
-  // Made here, within the click: browsers start sound only for a user's gesture.
+  // Made here, within the click, and first: browsers start sound only for a
+  // user's gesture, and WebKit's fullscreen request would use the gesture up.
   sound = createSoundOutput((troubled) => {
     soundTrouble.hidden = !troubled;
     if (!troubled) canvas.focus();
   });
+  // Only a click may ask for fullscreen; the show runs the same without it.
+  if (stage.requestFullscreen) stage.requestFullscreen().catch(() => {});
+  canvas.focus();
   createQuarvelin({
     canvas,
     soundOutput: sound,

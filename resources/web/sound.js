@@ -121,8 +121,9 @@ function createSoundOutput(onTrouble) {
     },
     resume() {
       if (closed) return;
+      // The first fill once the program's call has returned: never within it.
       timer = setInterval(tick, SOUND_PUMP_MS);
-      tick();
+      setTimeout(tick, 0);
       if (context) context.addEventListener('statechange', () => troubleCheck(false));
       setTimeout(() => troubleCheck(true), SOUND_START_WAIT_MS);
     },
