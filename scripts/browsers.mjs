@@ -65,8 +65,6 @@ async function openPuppeteer(name, env) {
   const options = name === 'firefox' ? {
     browser: 'firefox',
     executablePath: '/usr/bin/firefox-esr',
-    // The private profile's: fullscreen on a request the driver's click makes.
-    extraPrefsFirefox: { 'full-screen-api.allow-trusted-requests-only': false },
   } : {
     executablePath: '/usr/bin/chromium',
     // Puppeteer mutes Chromium by default; the test listens.
@@ -75,7 +73,7 @@ async function openPuppeteer(name, env) {
            '--disable-background-networking', '--disable-component-update', '--disable-sync',
            '--window-size=800,600'],
   };
-  const browser = await puppeteer.launch({ headless: true, protocolTimeout: 120000, env, ...options });
+  const browser = await puppeteer.launch({ headless: true, protocolTimeout: 60000, env, dumpio: Boolean(process.env.QUARVELIN_BROWSER_LOG), ...options });
   const page = (await browser.pages())[0] || await browser.newPage();
   return {
     pid: browser.process().pid,

@@ -60,16 +60,17 @@ function classify(blue, scenes) {
 }
 
 // The canvas's blue channel at every STRIDE-th pixel, carried as a string
-// (one character a value): cheap for every driver to hand over.
+// (one character a value, past the control characters WebKit's driver
+// refuses): cheap for every driver to hand over.
 const canvasBlue = async (page) => {
   const blue = await page.evaluate((stride) => {
     const canvas = document.getElementById('canvas');
     const data = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
     const out = [];
-    for (let p = 0; p < data.length / 4; p += stride) out.push(String.fromCharCode(data[4 * p + 2]));
+    for (let p = 0; p < data.length / 4; p += stride) out.push(String.fromCharCode(256 + data[4 * p + 2]));
     return out.join('');
   }, STRIDE);
-  return Array.from(blue, (c) => c.charCodeAt(0));
+  return Array.from(blue, (c) => c.charCodeAt(0) - 256);
 };
 
 // The page at its start: no show, the start button usable, no fullscreen.
