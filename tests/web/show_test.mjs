@@ -100,7 +100,7 @@ const clocks = (page) => page.evaluate(() => {
 // `passes` (given the judge's figures). A machine busy with more than this
 // test can make the browser's own audio thread, or the sound server's, miss a
 // deadline now and then: a failed recording is made once more, and only a
-// second failure counts. (The page's own part, its queue never running dry,
+// second failure counts. (What the page does itself, its queue never running dry,
 // is checked without a second try.)
 async function listen(name, during, passes) {
   for (let attempt = 1; ; ++attempt) {
