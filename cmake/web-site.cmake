@@ -5,17 +5,21 @@ include(ExternalProject)
 set(QUARVELIN_SITE_DIR ${CMAKE_BINARY_DIR}/site)
 file(MAKE_DIRECTORY ${QUARVELIN_SITE_DIR})
 
-# The content generator, the icon writer and the cue timeline tool the browser
-# test uses run on the build machine: a native build of the same sources, tools only.
+# The content generator, the icon writer and the tools the browser test uses
+# (the cue timeline, the recording judge) run on the build machine: a native
+# build of the same sources, tools only.
 set(QUARVELIN_NATIVE_DIR ${CMAKE_BINARY_DIR}/native)
 set(QUARVELIN_NATIVE_SHOW_DIR ${QUARVELIN_NATIVE_DIR}/show)
+set(QUARVELIN_NATIVE_TARGETS quarvelin-show-content quarvelin-cues quarvelin-icons)
+if(QUARVELIN_TESTS)
+  list(APPEND QUARVELIN_NATIVE_TARGETS sound_compare)
+endif()
 ExternalProject_Add(quarvelin-native-tools
   SOURCE_DIR ${CMAKE_SOURCE_DIR}
   BINARY_DIR ${QUARVELIN_NATIVE_DIR}
   CMAKE_GENERATOR Ninja
-  CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release -DQUARVELIN_TESTS=OFF -DQUARVELIN_BENCH=OFF
-  BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target quarvelin-show-content quarvelin-cues
-                quarvelin-icons
+  CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release -DQUARVELIN_TESTS=${QUARVELIN_TESTS} -DQUARVELIN_BENCH=OFF
+  BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target ${QUARVELIN_NATIVE_TARGETS}
   BUILD_ALWAYS ON
   BUILD_BYPRODUCTS ${QUARVELIN_NATIVE_SHOW_DIR}/RETRO.XM ${QUARVELIN_NATIVE_DIR}/icons/32x32/apps/quarvelin.png
   INSTALL_COMMAND "")
@@ -58,7 +62,7 @@ add_custom_target(quarvelin-site-icon ALL DEPENDS ${QUARVELIN_SITE_DIR}/icon.png
 
 # The page's credits line carries the project's version.
 configure_file(${CMAKE_SOURCE_DIR}/resources/web/index.html ${QUARVELIN_SITE_DIR}/index.html @ONLY)
-foreach(page show.js show.css)
+foreach(page show.js show.css sound.js sound-worklet.js)
   configure_file(${CMAKE_SOURCE_DIR}/resources/web/${page} ${QUARVELIN_SITE_DIR}/${page} COPYONLY)
 endforeach()
 

@@ -1,16 +1,19 @@
 // sound_output.h - where the libxmp sound layer (sound_xmp.cpp) sends its
 // samples: the output device, one file per kind chosen by the build:
-//   sound_output_sdl.cpp  SDL2 audio (Linux, Windows, the browser)
+//   sound_output_sdl.cpp  SDL2 audio (Linux, Windows)
+//   sound_output_web.cpp  the browser: an AudioWorklet fed ahead of time
 //
 // The layer hands the output its fill routine. The output calls it on its
 // own thread, `frames` interleaved 16-bit stereo frames at a time, each time
-// it needs sound; the buffer filled by the call before starts playing then
-// (double buffering), which is what the song clock and the cues count on.
+// it needs sound. Unless the output reports what has been heard (below), the
+// buffer filled by the call before starts playing then (double buffering),
+// which is what the song clock and the cues count on.
 #pragma once
 
 #include <cstdint>
 
 typedef void (*sound_output_fill)(int16_t *out, int32_t frames);
+typedef void (*sound_output_heard)(int64_t frames);
 
 // Opens the output at `mixing_rate` Hz with buffers of `buffer_frames`,
 // paused. 1/0.
@@ -24,3 +27,8 @@ void sound_output_unlock();
 void sound_output_resume();
 // Closes the output; the fill routine has returned for good when it returns.
 void sound_output_close();
+// An output that is handed its sound far ahead of playing it (the browser's)
+// reports how many of the frames it was handed since it opened have been
+// played, by calling `heard` on the fill routine's thread, and returns 1;
+// a double-buffered output returns 0 and never calls it.
+int sound_output_report_heard(sound_output_heard heard);

@@ -2,7 +2,6 @@
 // the operating system, one file per system chosen by the build:
 //   sound_xmp_linux.cpp    Linux: ALSA's error messages silenced
 //   sound_xmp_windows.cpp  Windows: nothing to quiet
-//   sound_xmp_web.cpp      the browser: nothing to quiet (SDL's Web Audio)
 // The song file itself is read as every data file is (files/data_files.h).
 #pragma once
 

@@ -1,13 +1,18 @@
 // The sound layer on libxmp, played through the sound output (sound_output.h).
 //
-// The output's fill routine, on the output's thread, renders the song tick by tick
-// just as the device asks for sound, so nothing is mixed further ahead than
-// the rest of one tick. The output is double-buffered: when the callback
-// runs for buffer k, buffer k - 1 starts playing. So the clock then counts
-// the frames before buffer k - 1 as played out, and the notes whose ticks
-// start in buffer k - 1 have their handlers called then: each handler runs
-// as its buffer starts playing, at most one buffer (512 frames, 16 ms at
-// 32000 Hz) before its note's first frame is heard.
+// The output's fill routine, on the output's thread, renders the song tick by
+// tick just as the output asks for sound. Each note's cue waits in a queue,
+// in order, until its frame plays; the clock counts the frames played out.
+// What "played" means depends on the output:
+// - double-buffered (SDL2 audio): when the callback runs for buffer k,
+//   buffer k - 1 starts playing. So the clock then counts the frames before
+//   buffer k - 1 as played out, and the notes whose ticks start in buffer
+//   k - 1 have their handlers called then: each handler runs as its buffer
+//   starts playing, at most one buffer (512 frames, 16 ms at 32000 Hz)
+//   before its note's first frame is heard.
+// - reporting what it played (the browser's, handed sound hundreds of
+//   milliseconds ahead): the clock is the output's count, and a handler runs
+//   once its note's first frame has played.
 //
 // Shared with the frame loop: the playing song (under the output's lock,
 // which it also holds around the fill routine), each song's count of frames
@@ -26,51 +31,75 @@
 namespace {
 
 constexpr uint16_t SOUND_DEVICE_BUFFER_FRAMES = 512;
-constexpr int32_t SOUND_CUE_CAPACITY = 1024;
+// Room for every note of a second of sound handed ahead at 64 channels and
+// short ticks; a note that finds the queue full runs early rather than never.
+constexpr int32_t SOUND_CUE_CAPACITY = 4096;
 
 int32_t sound_mixing_rate;
 int32_t sound_channels = XMP_MAX_CHANNELS;
+int sound_output_reports; // the output reports what it played
 // Audio thread only, or under the device lock.
 sound_song *sound_playing;
-int64_t sound_handed;          // frames handed to the device
+int64_t sound_output_frames;   // frames handed to the output since it opened
+int64_t sound_song_origin;     // sound_output_frames when the playing song started
+int64_t sound_handed;          // frames of the playing song handed to the output
 int64_t sound_previous_buffer; // first frame of the buffer handed last
-sound_cue sound_due_cues[SOUND_CUE_CAPACITY]; // notes of the buffer handed last
+sound_cue sound_due_cues[SOUND_CUE_CAPACITY]; // notes handed, not yet played, in order
+int32_t sound_due_first;
 int32_t sound_due_count;
 
-void sound_call_handlers(sound_song *song, int32_t count) {
-  for (int32_t i = 0; i < count; ++i) {
-    sound_instrument_callback callback =
-        song->callbacks[sound_due_cues[i].instrument].load(std::memory_order_acquire);
-    if (callback != nullptr) callback(song, 0);
-  }
+void sound_call_handler(sound_song *song) {
+  const sound_cue &cue = sound_due_cues[sound_due_first];
+  sound_due_first = (sound_due_first + 1) % SOUND_CUE_CAPACITY;
+  --sound_due_count;
+  sound_instrument_callback callback =
+      song->callbacks[cue.instrument].load(std::memory_order_acquire);
+  if (callback != nullptr) callback(song, 0);
+}
+
+// The song has played out up to frame `played`, and the notes before frame
+// `due` start playing: the clock moves on and their handlers run, in order.
+void sound_advance(sound_song *song, int64_t played, int64_t due) {
+  if (played > song->played.load(std::memory_order_relaxed))
+    song->played.store(played, std::memory_order_relaxed);
+  while (sound_due_count > 0 && sound_due_cues[sound_due_first].sample < due)
+    sound_call_handler(song);
+}
+
+// The output's report: `frames` of what it was handed since it opened have played.
+void sound_heard(int64_t frames) {
+  sound_song *song = sound_playing;
+  if (song == nullptr) return;
+  int64_t played = frames - sound_song_origin;
+  if (played < 0) played = 0;
+  if (played > sound_handed) played = sound_handed;
+  sound_advance(song, played, played);
 }
 
 void sound_fill(int16_t *out, int32_t frames) {
+  sound_output_frames += frames;
   sound_song *song = sound_playing;
   if (song == nullptr) {
     std::memset(out, 0, size_t(frames) * 4);
     return;
   }
-  // The buffer handed last starts playing now.
-  song->played.store(sound_previous_buffer, std::memory_order_relaxed);
-  sound_call_handlers(song, sound_due_count);
-  sound_due_count = 0;
+  // Double-buffered: the buffer handed last starts playing now.
+  if (!sound_output_reports) sound_advance(song, sound_previous_buffer, sound_handed);
 
   int32_t filled = 0;
   while (filled < frames) {
     if (song->tick_offset == song->tick_frames) {
-      if (sound_due_count + XMP_MAX_CHANNELS > SOUND_CUE_CAPACITY) {
-        // Not reached with the layer's buffer size; early rather than lost.
-        sound_call_handlers(song, sound_due_count);
-        sound_due_count = 0;
-      }
-      int32_t loop_count = 0;
-      if (!sound_xmp_next_tick(song, sound_due_cues + sound_due_count, &sound_due_count,
-                               &loop_count)) {
+      // A tick's notes need room for one per channel.
+      while (sound_due_count + XMP_MAX_CHANNELS > SOUND_CUE_CAPACITY) sound_call_handler(song);
+      sound_cue tick_cues[XMP_MAX_CHANNELS];
+      int32_t tick_count = 0, loop_count = 0;
+      if (!sound_xmp_next_tick(song, tick_cues, &tick_count, &loop_count)) {
         // The player has stopped: silence, and the clock still runs.
         std::memset(out + 2 * filled, 0, size_t(frames - filled) * 4);
         break;
       }
+      for (int32_t i = 0; i < tick_count; ++i)
+        sound_due_cues[(sound_due_first + sound_due_count++) % SOUND_CUE_CAPACITY] = tick_cues[i];
     }
     int32_t count = song->tick_frames - song->tick_offset;
     if (count > frames - filled) count = frames - filled;
@@ -98,7 +127,9 @@ int sound_init(int32_t mixing_rate, int32_t channels, uint32_t flags) {
   if (mixing_rate < XMP_MIN_SRATE || mixing_rate > XMP_MAX_SRATE) return 0;
   if (channels < 1 || channels > XMP_MAX_CHANNELS || flags != 0) return 0;
   if (sound_output_is_open()) sound_close();
+  sound_output_frames = 0;
   if (!sound_output_open(mixing_rate, SOUND_DEVICE_BUFFER_FRAMES, sound_fill)) return 0;
+  sound_output_reports = sound_output_report_heard(sound_heard);
   sound_mixing_rate = mixing_rate;
   sound_channels = channels;
   return 1;
@@ -122,8 +153,10 @@ int sound_play_song(sound_song *song) {
   int started = sound_xmp_start(song, sound_mixing_rate);
   if (started) {
     sound_playing = song;
+    sound_song_origin = sound_output_frames;
     sound_handed = 0;
     sound_previous_buffer = 0;
+    sound_due_first = 0;
     sound_due_count = 0;
   }
   sound_output_unlock();

@@ -2,7 +2,8 @@
 # Sets up a Debian machine for the show, builds it, then runs it or its tests.
 #   scripts/setup.sh run    install what is missing, build, run the show
 #   scripts/setup.sh test   install what is missing, build, run every test
-#                           (the Windows package's under Wine and the web site's in Chromium included)
+#                           (the Windows package's under Wine and the web site's in Chromium,
+#                           Firefox and WebKit included)
 #   scripts/setup.sh windows  install what is missing, build the Windows x64 package
 #   scripts/setup.sh web    install what is missing, build the web site
 #   scripts/setup.sh release  install what is missing, build everything, write the release
@@ -43,14 +44,17 @@ if [[ $what == test ]]; then
   packages+=(lintian desktop-file-utils appstream fakeroot)
 fi
 # The web site: emscripten, Debian's SDL2 and libxmp sources, and for its
-# test Chromium driven from node (puppeteer-core from npm).
+# test the browsers driven from node (puppeteer-core from npm; WebKitWebDriver
+# for WebKitGTK's MiniBrowser, which plays through GStreamer), a private
+# sound server to record what they play, and an X server for MiniBrowser.
 if [[ $what == web || $what == test || $what == release ]]; then
   packages+=(emscripten dpkg-dev nodejs)
   # Debian's npm, unless the installed node brings its own.
   command -v npm >/dev/null || packages+=(npm)
 fi
 if [[ $what == test ]]; then
-  packages+=(chromium)
+  # (Xvfb and the sound server are in the test list above.)
+  packages+=(chromium firefox-esr webkit2gtk-driver gstreamer1.0-plugins-good dbus-daemon)
 fi
 
 missing=()
@@ -98,7 +102,7 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUARVELIN_TESTS=ON -DQ
   -DQUARVELIN_WINDOWS_BUILD="$PWD/build-windows"
 cmake --build build
 ctest --test-dir build --output-on-failure --timeout 600 --label-exclude release
-# The web site, built and run in headless Chromium.
+# The web site, built and run in Chromium, Firefox and WebKit.
 scripts/web.sh test
 # The release from the Windows package and the site just built, and its
 # checks: the Debian package installed, run and purged, the zip under Wine,

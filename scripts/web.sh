@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the show's web site into build-web/site, and with "test" runs it in
-# headless Chromium.
+# Chromium, Firefox and WebKit (tests/web).
 #   scripts/web.sh        build the site
-#   scripts/web.sh test   build the site and run the browser test
+#   scripts/web.sh test   build the site and run the browser tests
 # Needs the packages scripts/setup.sh installs for "web".
 set -euo pipefail
 cd "$(dirname "$0")/.."

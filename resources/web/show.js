@@ -2,6 +2,7 @@
 // The page around the show: loads the program and its data once, with a
 // progress bar; each click on Start makes a fresh instance of the program,
 // and the page returns to its start state when the program ends (Escape).
+// The sound's side of the page is sound.js.
 
 const page = document.documentElement;
 const startButton = document.getElementById('start-button');
@@ -9,6 +10,8 @@ const progressBar = document.getElementById('progress');
 const statusLine = document.getElementById('status');
 const stage = document.getElementById('stage');
 const canvas = document.getElementById('canvas');
+const soundTrouble = document.getElementById('sound-trouble');
+const silentButton = document.getElementById('silent-button');
 
 const PROGRAM = 'quarvelin.wasm';
 const DATA = 'quarvelin.data';
@@ -16,6 +19,7 @@ const DATA = 'quarvelin.data';
 let compiledProgram = null; // WebAssembly.Module, compiled once
 let showData = null; // the packaged files, an ArrayBuffer
 let running = false;
+let sound = null; // the running show's sound output (sound.js)
 
 // Fetches `url` whole, reporting each chunk's size to `onBytes`.
 async function fetchWithProgress(url, onBytes) {
@@ -61,6 +65,9 @@ async function load() {
 
 function returnToStart(message) {
   running = false;
+  if (sound) sound.close();
+  sound = null;
+  soundTrouble.hidden = true;
   page.dataset.state = 'ready';
   statusLine.textContent = message || 'Ready.';
   startButton.disabled = false;
@@ -80,11 +87,18 @@ function start() {
   running = true;
   startButton.disabled = true;
   page.dataset.state = 'running';
+  // Made here, within the click, and first: browsers start sound only for a
+  // user's gesture, and WebKit's fullscreen request would use the gesture up.
+  sound = createSoundOutput((troubled) => {
+    soundTrouble.hidden = !troubled;
+    if (!troubled) canvas.focus();
+  });
   // Only a click may ask for fullscreen; the show runs the same without it.
   if (stage.requestFullscreen) stage.requestFullscreen().catch(() => {});
   canvas.focus();
   createQuarvelin({
     canvas,
+    soundOutput: sound,
     instantiateWasm(imports, done) {
       WebAssembly.instantiate(compiledProgram, imports).then((instance) => done(instance));
       return {};
@@ -108,6 +122,11 @@ document.addEventListener('fullscreenchange', () => {
 });
 
 startButton.addEventListener('click', start);
+silentButton.addEventListener('click', () => {
+  if (sound) sound.watchWithoutSound();
+  soundTrouble.hidden = true;
+  canvas.focus();
+});
 load().catch((error) => {
   page.dataset.state = 'failed';
   statusLine.textContent = `The show could not be loaded (${error.message}).`;

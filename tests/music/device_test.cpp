@@ -17,17 +17,6 @@ namespace {
 
 using steady = std::chrono::steady_clock;
 
-// Eight rows of notes of instruments 3, 4 and 6 at speed 4: 0.64 s a pass.
-std::vector<uint8_t> cue_song_bytes() {
-  xm_module song = test_song(3, 8);
-  for (int row = 0; row < 8; ++row) {
-    song.patterns[0].at(row, 0) = {49, 3, 0, 0, 0};
-    if (row % 2 == 1) song.patterns[0].at(row, 1) = {49, 4, 0, 0x0E, uint8_t(0xD0 + row % 4)};
-    if (row % 4 == 2) song.patterns[0].at(row, 2) = {61, 6, 0, 0, 0};
-  }
-  return xm_write(song);
-}
-
 struct fired_cue {
   int32_t instrument;
   int32_t time_ms;

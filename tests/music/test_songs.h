@@ -18,6 +18,10 @@ constexpr int64_t TEST_TICK_FRAMES = 640;
 // looped tone, speed `speed`, 125 BPM.
 xm_module test_song(int channels, int rows, int speed = 4, int instruments = 6, int patterns = 1);
 
+// Eight rows of notes of instruments 3, 4 and 6 (some note-delayed) at
+// speed 4: 0.64 s a pass; the file's bytes.
+std::vector<uint8_t> cue_song_bytes();
+
 // A song shaped like those found in the wild: 4 channels, two patterns,
 // eight instruments with long samples (16- and 8-bit, looped and not, one
 // with an envelope) of which the last two never play, and the show's cue

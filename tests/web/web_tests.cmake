@@ -1,6 +1,10 @@
-# The web site in headless Chromium (show_test.mjs); its npm packages are
+# The web site in Chromium, Firefox and WebKit (show_test.mjs), each inside
+# its own sound server and X server (scripts/browser-env.sh); the npm packages are
 # installed by scripts/web.sh.
-add_test(NAME web_show
-         COMMAND node ${CMAKE_CURRENT_LIST_DIR}/show_test.mjs ${QUARVELIN_SITE_DIR}
-                 ${QUARVELIN_NATIVE_SHOW_DIR} ${QUARVELIN_NATIVE_DIR}/tools/quarvelin-cues)
-set_tests_properties(web_show PROPERTIES TIMEOUT 300 LABELS web)
+foreach(browser chromium firefox webkit firefox-silent)
+  add_test(NAME web_show_${browser}
+           COMMAND ${CMAKE_SOURCE_DIR}/scripts/browser-env.sh node ${CMAKE_CURRENT_LIST_DIR}/show_test.mjs
+                   ${browser} ${QUARVELIN_SITE_DIR} ${QUARVELIN_NATIVE_SHOW_DIR}
+                   ${QUARVELIN_NATIVE_DIR}/tools/quarvelin-cues ${QUARVELIN_NATIVE_DIR}/tests/sound/sound_compare)
+  set_tests_properties(web_show_${browser} PROPERTIES TIMEOUT 300 LABELS web)
+endforeach()

@@ -1,0 +1,148 @@
+'use strict';
+// The show's sound on the page's side, the program's sound output
+// (music/sound_output_web.cpp): an audio context made inside the Start click
+// (the user's gesture every browser asks for before it plays sound), an
+// AudioWorklet playing a queue of the program's frames (sound-worklet.js),
+// and a timer keeping that queue half a second ahead of what has played, so
+// the sound plays on while the page's thread is busy. What has played is the
+// program's song clock, and its cues follow it.
+//
+// Where no sound can play (no audio output, or the browser keeps the audio
+// context from starting), `onTrouble(true)` tells the page, which can then
+// call watchWithoutSound(): the clock runs from the page's own timer.
+// `onTrouble(false)`: the sound started after all.
+
+const SOUND_AHEAD_SECONDS = 0.5;
+const SOUND_PUMP_MS = 10;
+const SOUND_START_WAIT_MS = 3000;
+// Where the browser has no AudioWorklet (pages served over plain http from
+// another machine), a ScriptProcessorNode with this many frames a call.
+const SOUND_PROCESSOR_FRAMES = 8192;
+
+function createSoundOutput(onTrouble) {
+  let context = null, ready = Promise.resolve(false);
+  try {
+    // Larger device buffers: the clock follows what plays, however late.
+    context = new AudioContext({ latencyHint: 'playback' });
+    context.resume().catch(() => troubleCheck(true));
+    if (context.audioWorklet) {
+      ready = context.audioWorklet.addModule('sound-worklet.js').then(() => true, () => false);
+    }
+  } catch {
+    context = null;
+  }
+
+  let rate = 0, pump = null, timer = 0, closed = false, silent = false, troubled = false;
+  let node = null, queue = null, processor = null, waiting = [];
+  let written = 0, heard = 0; // frames handed to the player, and played
+  let played = 0, playedAt = 0; // the player's last report, and its context time
+  let starved = 0; // output frames the player had nothing for, once it began
+  let silentSince = 0; // watching without sound: the page's time at frame 0
+
+  const send = (samples) => {
+    if (node) node.port.postMessage(samples, [samples.buffer]);
+    else if (queue) queue.push(samples);
+    else waiting.push(samples);
+  };
+
+  const report = (frames, time, dry) => {
+    played = frames;
+    playedAt = time;
+    starved = dry;
+  };
+
+  // Asks the program for what the queue lacks, telling it what has played.
+  const tick = () => {
+    if (closed || !pump) return;
+    let now;
+    if (silent) now = ((performance.now() - silentSince) * rate) / 1000;
+    else {
+      // What the player took, less what the output has yet to play of it.
+      const ahead = context.outputLatency || context.baseLatency || 0;
+      now = Math.min(played + (Math.max(0, context.currentTime - playedAt) - ahead) * rate, written);
+    }
+    heard = Math.max(heard, Math.floor(now));
+    let wanted = Math.floor(SOUND_AHEAD_SECONDS * rate) - (written - heard);
+    if (wanted < 256) wanted = 0;
+    const samples = pump(wanted, heard);
+    if (!samples || wanted === 0) return;
+    written += wanted;
+    if (!silent) send(samples.slice());
+  };
+
+  // Whether sound plays: the page hears of a change, of trouble only once
+  // the browser has had its time (`mayComplain`).
+  const troubleCheck = (mayComplain) => {
+    if (closed || silent) return;
+    const playing = context && context.state === 'running' && (node || queue);
+    if (playing && troubled) {
+      troubled = false;
+      onTrouble(false);
+    } else if (!playing && !troubled && mayComplain) {
+      troubled = true;
+      onTrouble(true);
+    }
+  };
+
+  return {
+    context,
+    // The program opens its output at `rate` Hz; `pump(frames, heard)` hands
+    // over that many interleaved 16-bit stereo frames (null while paused).
+    open(outputRate, outputPump) {
+      rate = outputRate;
+      pump = outputPump;
+      ready.then((worklet) => {
+        if (closed || !context) return;
+        if (worklet) {
+          node = new AudioWorkletNode(context, 'quarvelin-sound', {
+            numberOfInputs: 0, outputChannelCount: [2], processorOptions: { rate } });
+          node.port.onmessage = (event) => {
+            report(event.data.played, event.data.time, event.data.starved);
+            tick();
+          };
+        } else if (context.createScriptProcessor) {
+          queue = new SoundQueue(rate, context.sampleRate);
+          processor = context.createScriptProcessor(SOUND_PROCESSOR_FRAMES, 0, 2);
+          processor.onaudioprocess = (event) => {
+            const out = event.outputBuffer;
+            queue.play(out.getChannelData(0), out.getChannelData(1));
+            report(queue.played(), context.currentTime, queue.starved);
+          };
+          processor.connect(context.destination);
+        } else {
+          return;
+        }
+        if (node) node.connect(context.destination);
+        for (const samples of waiting) send(samples);
+        waiting = [];
+        troubleCheck(false);
+      });
+      return true;
+    },
+    resume() {
+      if (closed) return;
+      // The first fill once the program's call has returned: never within it.
+      timer = setInterval(tick, SOUND_PUMP_MS);
+      setTimeout(tick, 0);
+      if (context) context.addEventListener('statechange', () => troubleCheck(false));
+      setTimeout(() => troubleCheck(true), SOUND_START_WAIT_MS);
+    },
+    // No sound: the clock runs on from where it is, on the page's timer.
+    watchWithoutSound() {
+      if (closed || silent) return;
+      silent = true;
+      silentSince = performance.now() - (heard * 1000) / rate;
+      if (context) context.close().catch(() => {});
+    },
+    // The song clock as the program has it, in seconds.
+    heardSeconds: () => (rate ? heard / rate : 0),
+    // Output frames played as silence because the queue ran dry.
+    starvedFrames: () => starved,
+    close() {
+      if (closed) return;
+      closed = true;
+      clearInterval(timer);
+      if (context && context.state !== 'closed') context.close().catch(() => {});
+    },
+  };
+}
