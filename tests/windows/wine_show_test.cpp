@@ -15,8 +15,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char *const WINE_SETTINGS[3] = {"WINEDEBUG=-all",
-                                      "WINEDLLOVERRIDES=mscoree,mshtml=", "WINEARCH=win64"};
+// No session bus: where dbus-x11 is installed, Wine's libraries would
+// autolaunch one (dbus-launch) that outlives the prefix.
+const char *const WINE_SETTINGS[4] = {"WINEDEBUG=-all", "WINEDLLOVERRIDES=mscoree,mshtml=",
+                                      "WINEARCH=win64",
+                                      "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent"};
 
 fs::path make_temp_folder(const std::string &what) {
   std::string name = "/tmp/quarvelin-" + what + "-XXXXXX";
