@@ -108,4 +108,4 @@ scripts/web.sh test
 # checks: the Debian package installed, run and purged, the zip under Wine,
 # packing twice giving the same bytes.
 scripts/release.sh
-ctest --test-dir build --output-on-failure --timeout 900 --label-include release
+ctest --test-dir build --output-on-failure --timeout 900 --label-regex release
