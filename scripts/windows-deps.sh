@@ -32,12 +32,15 @@ fi
 cd "$cache/src"
 
 # SDL2: video, events, audio, timers, threads and the Direct3D and software
-# renderers are what the show uses; the rest stays out.
+# renderers are what the show uses; the rest stays out. Its source paths
+# (in its assertions' messages) are kept relative, so that the program built
+# on them is the same whatever folder the clone is in.
 if [[ ! -f $prefix/.sdl2 ]]; then
   sdl=$(find . -maxdepth 1 -type d -name 'libsdl2-*' | head -1)
   rm -rf build-sdl2
   cmake -S "$sdl" -B build-sdl2 -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DCMAKE_C_FLAGS="-ffile-prefix-map=$cache/src/=" \
     -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF -DSDL2_DISABLE_SDL2MAIN=ON \
     -DSDL_JOYSTICK=OFF -DSDL_HAPTIC=OFF -DSDL_HIDAPI=OFF -DSDL_SENSOR=OFF -DSDL_POWER=OFF \
     -DSDL_LOCALE=OFF -DSDL_MISC=OFF -DSDL_FILESYSTEM=OFF -DSDL_VULKAN=OFF -DSDL_OPENGLES=OFF \
