@@ -81,6 +81,9 @@ async function openPuppeteer(name, env) {
     evaluate: (fn, ...args) => page.evaluate(fn, ...args),
     click: (selector) => page.click(selector),
     pressEscape: () => page.keyboard.press('Escape'),
+    // Chromium slows the page's processor by `factor` (1: full speed);
+    // Firefox's driver has no such setting.
+    throttle: name === 'firefox' ? null : (factor) => page.emulateCPUThrottling(factor),
     close: () => browser.close(),
   };
 }

@@ -93,9 +93,15 @@ struct wine_prefix {
            run_shell(settings + "wineboot </dev/null") == 0;
   }
   // Ends every process of the prefix and waits for its wineserver to go.
+  // A Wine process still starting when the server is killed (a service the
+  // session launched) brings up a server of its own: then once more.
   void shut_down() const {
-    run_shell(shell_settings() + "wineserver -k");
-    run_shell(shell_settings() + "wineserver -w");
+    for (int attempt = 0; attempt < 5; ++attempt) {
+      run_shell(shell_settings() + "wineserver -k");
+      run_shell(shell_settings() + "wineserver -w");
+      if (wine_processes(path).empty()) return;
+      sleep_seconds(1);
+    }
   }
   ~wine_prefix() {
     if (path.empty()) return;
