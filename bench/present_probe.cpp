@@ -5,8 +5,13 @@
 //     file named by QUARVELIN_PROBE_FILE (the time to the first frame);
 //   - on every call, appends the monotonic time in nanoseconds, one line per
 //     present, to the file named by QUARVELIN_PROBE_PRESENTS_FILE (the
-//     intervals between presents).
+//     intervals between presents);
+//   - on every present of the window's own surface, appends the monotonic
+//     time and the picture's mean blue (0..255, over a sparse grid) to
+//     the file named by QUARVELIN_PROBE_PICTURES_FILE (when the scene
+//     changes, as scripts/measure-picture-sound.sh looks for it).
 // Used by scripts/measure-resources.sh and scripts/measure-pacing.sh.
+#include <SDL2/SDL.h>
 #include <dlfcn.h>
 
 #include <atomic>
@@ -14,9 +19,6 @@
 #include <cstdlib>
 #include <ctime>
 
-struct SDL_Renderer;
-struct SDL_Window;
-struct SDL_Rect;
 
 static long long clock_ns(clockid_t clock) {
   timespec now;
@@ -48,6 +50,36 @@ static void record_present() {
   if (log != nullptr) std::fprintf(log, "%lld\n", clock_ns(CLOCK_MONOTONIC));
 }
 
+// Mean blue over every 8th pixel of every 8th row: the tint moves red and
+// green from frame to frame and leaves blue, so a cut from one picture to
+// another moves it far more than anything else does.
+static void record_picture(SDL_Window *window) {
+  static FILE *log = [] {
+    const char *path = std::getenv("QUARVELIN_PROBE_PICTURES_FILE");
+    FILE *file = path != nullptr ? std::fopen(path, "w") : nullptr;
+    if (file != nullptr) std::setvbuf(file, nullptr, _IOLBF, 64);
+    return file;
+  }();
+  if (log == nullptr) return;
+  const SDL_Surface *surface = SDL_GetWindowSurface(window);
+  if (surface == nullptr || surface->pixels == nullptr) return;
+  const int bytes = surface->format->BytesPerPixel;
+  double sum = 0;
+  long count = 0;
+  for (int y = 0; y < surface->h; y += 8) {
+    const auto *row = static_cast<const unsigned char *>(surface->pixels) + long(y) * surface->pitch;
+    for (int x = 0; x < surface->w; x += 8) {
+      Uint32 pixel = 0;
+      for (int b = 0; b < bytes; ++b) pixel |= Uint32(row[x * bytes + b]) << (8 * b);
+      Uint8 r, g, b; // NOLINT(cppcoreguidelines-init-variables): SDL_GetRGB sets them
+      SDL_GetRGB(pixel, surface->format, &r, &g, &b);
+      sum += b;
+      ++count;
+    }
+  }
+  std::fprintf(log, "%lld %.2f\n", clock_ns(CLOCK_MONOTONIC), count > 0 ? sum / double(count) : 0.0);
+}
+
 extern "C" void SDL_RenderPresent(SDL_Renderer *renderer) {
   using present_fn = void (*)(SDL_Renderer *);
   static present_fn real_present =
@@ -64,6 +96,7 @@ extern "C" int SDL_UpdateWindowSurface(SDL_Window *window) {
   record_first_present();
   const int result = real_update ? real_update(window) : -1;
   record_present();
+  record_picture(window);
   return result;
 }
 
@@ -74,5 +107,6 @@ extern "C" int SDL_UpdateWindowSurfaceRects(SDL_Window *window, const SDL_Rect *
   record_first_present();
   const int result = real_update ? real_update(window, rects, count) : -1;
   record_present();
+  record_picture(window);
   return result;
 }

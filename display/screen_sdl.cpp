@@ -325,8 +325,12 @@ static void watch_presents(int64_t now) {
   pacing_window_start_ns = now;
 }
 
-// Presents at whole intervals apart: the sleep comes before the present, so
-// the time spent composing the frame does not shift when it is shown.
+// Frames start at whole intervals apart: the sleep comes after the present,
+// so the next frame is composed from the song as it is at the refresh and
+// shown as soon as it is drawn. The picture then trails its cue by the
+// composing time, not by a further interval (sleeping before the present
+// kept presents evenly spaced to the microsecond, and every picture a frame
+// late against its note).
 static void wait_for_next_refresh() {
   const int64_t due = last_present_ns + refresh_interval_ns;
   const int64_t now = screen_platform_now_ns();
@@ -398,8 +402,9 @@ int screen_present() {
   sdl_locked = 0;
   const int drawn = scale_by_processor ? draw_into_window_surface() : draw_with_renderer();
   if (pacing_by_sleep) {
+    const int result = show_drawn() && drawn;
     wait_for_next_refresh();
-    return show_drawn() && drawn;
+    return result;
   }
   const int result = show_drawn() && drawn;
   last_present_ns = screen_platform_now_ns();

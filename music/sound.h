@@ -8,8 +8,10 @@
 // its own thread from its start, looping at its end. An instrument callback
 // is called each time the song triggers a note of that instrument, on the
 // layer's thread, as the output buffer holding the note's first frame starts
-// playing (at most one buffer, 16 ms, before the note is heard); in the
-// browser, whose output reports what it played, once that frame has played.
+// playing (at most one buffer, 16 ms, before the note is heard; through a
+// sound server, which plays each buffer as it is handed, as the buffer is
+// handed); in the browser, whose output reports what it played, once that
+// frame has played.
 //
 // Which notes trigger (instruments numbered from 1, as trackers do): a cell
 // with a note 1..96 triggers its instrument, or the channel's current one when

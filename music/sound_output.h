@@ -27,8 +27,10 @@ void sound_output_unlock();
 void sound_output_resume();
 // Closes the output; the fill routine has returned for good when it returns.
 void sound_output_close();
-// An output that is handed its sound far ahead of playing it (the browser's)
-// reports how many of the frames it was handed since it opened have been
-// played, by calling `heard` on the fill routine's thread, and returns 1;
-// a double-buffered output returns 0 and never calls it.
+// An output that knows better than double buffering when its sound plays
+// (the browser's, handed its sound far ahead; SDL's through a sound server,
+// which plays each buffer as it is handed) reports how many of the frames it
+// was handed since it opened have started playing, by calling `heard` on the
+// fill routine's thread, and returns 1; a double-buffered output returns 0
+// and never calls it. Asked once, after open and before resume.
 int sound_output_report_heard(sound_output_heard heard);

@@ -4,15 +4,16 @@
 // tick just as the output asks for sound. Each note's cue waits in a queue,
 // in order, until its frame plays; the clock counts the frames played out.
 // What "played" means depends on the output:
-// - double-buffered (SDL2 audio): when the callback runs for buffer k,
+// - double-buffered (SDL2 audio on a device): when the callback runs for buffer k,
 //   buffer k - 1 starts playing. So the clock then counts the frames before
 //   buffer k - 1 as played out, and the notes whose ticks start in buffer
 //   k - 1 have their handlers called then: each handler runs as its buffer
 //   starts playing, at most one buffer (512 frames, 16 ms at 32000 Hz)
 //   before its note's first frame is heard.
 // - reporting what it played (the browser's, handed sound hundreds of
-//   milliseconds ahead): the clock is the output's count, and a handler runs
-//   once its note's first frame has played.
+//   milliseconds ahead; SDL2 audio through a sound server, whose buffers
+//   start playing as they are handed): the clock is the output's count, and
+//   a handler runs once its note's first frame is reported.
 //
 // Shared with the frame loop: the playing song (under the output's lock,
 // which it also holds around the fill routine), each song's count of frames

@@ -7,7 +7,9 @@
 
 namespace {
 
-constexpr double WINDOW_SECONDS = 0.010; // envelope resolution
+constexpr double WINDOW_SECONDS = 0.010; // envelope resolution of the search
+constexpr double FINE_SECONDS = 0.001;   // and of the refinement around its best
+constexpr double REFINE_SECONDS = 2;     // of the recording (after the skip) the refinement compares
 constexpr int SILENT_LEVEL = 4;          // |sample| at or below: silence (-78 dBFS)
 
 uint32_t read_u32(const uint8_t *p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
@@ -23,6 +25,42 @@ std::vector<double> envelope(const stereo_sound &sound, int64_t first, int64_t w
     out.push_back(std::sqrt(sum / double(2 * window)));
   }
   return out;
+}
+
+// Pearson correlation of `a` with as many values of `b` from `b_first`.
+double correlation(const std::vector<double> &a, const std::vector<double> &b, size_t b_first) {
+  const double n = double(a.size());
+  double a_sum = 0, a_squares = 0, b_sum = 0, b_squares = 0, products = 0;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const double x = a[i], y = b[b_first + i];
+    a_sum += x, a_squares += x * x, b_sum += y, b_squares += y * y, products += x * y;
+  }
+  const double spread = (a_squares - a_sum * a_sum / n) * (b_squares - b_sum * b_sum / n);
+  return spread > 0 ? (products - a_sum * b_sum / n) / std::sqrt(spread) : -2;
+}
+
+// The song frame, within `reach` frames of `start`, under the recording's
+// `skip_frames`: 1 ms envelopes compared at quarter-millisecond steps, so
+// that a note's onset places the recording to about a millisecond.
+int64_t refine(const stereo_sound &recording, const stereo_sound &song, int64_t skip_frames, int64_t start,
+               int64_t reach) {
+  const int64_t window = std::max<int64_t>(1, std::llround(song.rate * FINE_SECONDS));
+  const int64_t step = std::max<int64_t>(1, window / 4);
+  const int64_t span = std::min<int64_t>(recording.frames() - skip_frames, std::llround(song.rate * REFINE_SECONDS));
+  stereo_sound heard_part;
+  heard_part.samples.assign(recording.samples.begin() + 2 * skip_frames,
+                            recording.samples.begin() + 2 * (skip_frames + span));
+  const std::vector<double> heard = envelope(heard_part, 0, window);
+  int64_t best_start = start;
+  double best = -2;
+  for (int64_t at = std::max<int64_t>(0, start - reach); at <= start + reach; at += step) {
+    if (at + span > song.frames() || heard.size() < 2) break;
+    stereo_sound song_part;
+    song_part.samples.assign(song.samples.begin() + 2 * at, song.samples.begin() + 2 * (at + span));
+    const double r = correlation(heard, envelope(song_part, 0, window), 0);
+    if (r > best) best = r, best_start = at;
+  }
+  return best_start;
 }
 
 bool silent(const stereo_sound &sound, int64_t frame) {
@@ -71,27 +109,19 @@ recording_match match_recording(const stereo_sound &recording, const stereo_soun
   const std::vector<double> played = envelope(song, 0, window);
   if (heard.size() < 2 || played.size() < heard.size()) return match;
 
-  // Pearson correlation of the recording's envelope with the song's at every
-  // window offset; running sums keep it linear in the song's length per lag.
-  const size_t n = heard.size();
-  double heard_sum = 0, heard_squares = 0;
-  for (double v : heard) heard_sum += v, heard_squares += v * v;
-  const double heard_spread = heard_squares - heard_sum * heard_sum / double(n);
+  // The recording's envelope against the song's at every window offset.
   double best = -2;
   size_t best_lag = 0;
-  for (size_t lag = 0; lag + n <= played.size(); ++lag) {
-    double sum = 0, squares = 0, products = 0;
-    for (size_t i = 0; i < n; ++i) {
-      const double p = played[lag + i];
-      sum += p, squares += p * p, products += p * heard[i];
-    }
-    const double spread = squares - sum * sum / double(n);
-    if (spread <= 0 || heard_spread <= 0) continue;
-    const double r = (products - sum * heard_sum / double(n)) / std::sqrt(spread * heard_spread);
+  for (size_t lag = 0; lag + heard.size() <= played.size(); ++lag) {
+    const double r = correlation(heard, played, lag);
     if (r > best) best = r, best_lag = lag;
   }
-  match.correlation = best;
-  const int64_t start = int64_t(best_lag) * window; // the song frame under skip_frames
+  // the song frame under skip_frames, and the likeness there
+  const int64_t start = refine(recording, song, skip_frames, int64_t(best_lag) * window, window);
+  const std::vector<double> aligned = envelope(song, start, window);
+  // (a recording whose rate drifts a little from the song's may match best,
+  // as a whole, a window away from where its start is placed)
+  match.correlation = aligned.size() >= heard.size() ? std::max(best, correlation(heard, aligned, 0)) : best;
   match.offset_seconds = double(start - skip_frames) / song.rate;
 
   // Silent runs of the recording, and of the song over the same frames. A

@@ -29,6 +29,7 @@ struct recording_match {
 
 // Compares `recording` (after skipping `skip_frames`) with every position of
 // `song` (same rate; at least as long as the recording past any offset that
-// is to be found).
+// is to be found). The offset is placed to about a millisecond by the first
+// 2 s after the skip: a player whose rate drifts a little is placed there.
 recording_match match_recording(const stereo_sound &recording, const stereo_sound &song,
                                 int64_t skip_frames);
