@@ -6,13 +6,13 @@ set(QUARVELIN_SITE_DIR ${CMAKE_BINARY_DIR}/site)
 file(MAKE_DIRECTORY ${QUARVELIN_SITE_DIR})
 
 # The content generator, the icon writer and the tools the browser test uses
-# (the cue timeline, the recording judge) run on the build machine: a native
+# (the cue timeline, the recording and screenshot judges) run on the build machine: a native
 # build of the same sources, tools only.
 set(QUARVELIN_NATIVE_DIR ${CMAKE_BINARY_DIR}/native)
 set(QUARVELIN_NATIVE_SHOW_DIR ${QUARVELIN_NATIVE_DIR}/show)
 set(QUARVELIN_NATIVE_TARGETS quarvelin-show-content quarvelin-cues quarvelin-icons)
 if(QUARVELIN_TESTS)
-  list(APPEND QUARVELIN_NATIVE_TARGETS sound_compare)
+  list(APPEND QUARVELIN_NATIVE_TARGETS sound_compare screen_scene)
 endif()
 ExternalProject_Add(quarvelin-native-tools
   SOURCE_DIR ${CMAKE_SOURCE_DIR}

@@ -5,6 +5,7 @@ foreach(browser chromium firefox webkit firefox-silent)
   add_test(NAME web_show_${browser}
            COMMAND ${CMAKE_SOURCE_DIR}/scripts/browser-env.sh node ${CMAKE_CURRENT_LIST_DIR}/show_test.mjs
                    ${browser} ${QUARVELIN_SITE_DIR} ${QUARVELIN_NATIVE_SHOW_DIR}
-                   ${QUARVELIN_NATIVE_DIR}/tools/quarvelin-cues ${QUARVELIN_NATIVE_DIR}/tests/sound/sound_compare)
+                   ${QUARVELIN_NATIVE_DIR}/tools/quarvelin-cues ${QUARVELIN_NATIVE_DIR}/tests/sound/sound_compare
+                   ${QUARVELIN_NATIVE_DIR}/tests/e2e/screen_scene)
   set_tests_properties(web_show_${browser} PROPERTIES TIMEOUT 300 LABELS web)
 endforeach()
