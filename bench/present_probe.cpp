@@ -10,7 +10,8 @@
 //     time and the picture's mean blue (0..255, over a sparse grid) to
 //     the file named by QUARVELIN_PROBE_PICTURES_FILE (when the scene
 //     changes, as scripts/measure-picture-sound.sh looks for it).
-// Used by scripts/measure-resources.sh and scripts/measure-pacing.sh.
+// Used by scripts/measure-resources.sh, measure-pacing.sh, measure-scaling.sh
+// and measure-picture-sound.sh.
 #include <SDL2/SDL.h>
 #include <dlfcn.h>
 
@@ -18,7 +19,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-
 
 static long long clock_ns(clockid_t clock) {
   timespec now;

@@ -5,9 +5,8 @@
 //
 // The layer hands the output its fill routine. The output calls it on its
 // own thread, `frames` interleaved 16-bit stereo frames at a time, each time
-// it needs sound. Unless the output reports what has been heard (below), the
-// buffer filled by the call before starts playing then (double buffering),
-// which is what the song clock and the cues count on.
+// it needs sound. When what it is handed plays is the output's to say
+// (sound_output_timing_of, below): the song clock and the cues count on it.
 #pragma once
 
 #include <cstdint>
@@ -27,10 +26,19 @@ void sound_output_unlock();
 void sound_output_resume();
 // Closes the output; the fill routine has returned for good when it returns.
 void sound_output_close();
-// An output that knows better than double buffering when its sound plays
-// (the browser's, handed its sound far ahead; SDL's through a sound server,
-// which plays each buffer as it is handed) reports how many of the frames it
-// was handed since it opened have started playing, by calling `heard` on the
-// fill routine's thread, and returns 1; a double-buffered output returns 0
-// and never calls it. Asked once, after open and before resume.
-int sound_output_report_heard(sound_output_heard heard);
+enum sound_output_timing : int32_t {
+  // At each call of the fill routine, the buffer filled by the call before
+  // starts playing (a device: SDL2 audio on ALSA, Windows).
+  SOUND_OUTPUT_DOUBLE_BUFFERED = 0,
+  // Each buffer starts playing as it is filled: SDL2 audio through a sound
+  // server, which SDL hands a buffer only once the server has taken the
+  // whole of the one before, and which plays it within its own short cycle.
+  SOUND_OUTPUT_PLAYS_AS_FILLED,
+  // Handed its sound far ahead (the browser's): the output reports how many
+  // of the frames it was handed since it opened have played, by calling
+  // `heard` on the fill routine's thread.
+  SOUND_OUTPUT_REPORTS_HEARD,
+};
+// When the open output plays what it is handed; `heard` is called only by an
+// output that reports. Asked once, after open and before resume.
+sound_output_timing sound_output_timing_of(sound_output_heard heard);

@@ -1,12 +1,9 @@
 // The sound output on SDL2 audio: SDL's audio thread calls the layer's fill
 // routine, under SDL's device lock.
 //
-// Through a sound server (SDL's PulseAudio or PipeWire driver) SDL hands the
-// server a buffer only once it has taken the whole of the one before, and
-// the server plays what it takes within its own short cycle: each buffer
-// starts playing as it is handed, not one buffer later as a double-buffered
-// device plays it. There the output reports each buffer heard as soon as it
-// is filled, so that a note's picture is not a buffer late.
+// Through a sound server (SDL's PulseAudio or PipeWire driver) each buffer
+// starts playing as it is filled, not one buffer later as on a device
+// (sound_output.h): there a note's picture would come a buffer late.
 //
 // A sound server can go away under an open device (restarted, or its output
 // removed): SDL then sends a removed-device event for it, but no new device
@@ -44,13 +41,8 @@ SDL_mutex *sound_output_mutex;
 SDL_sem *sound_output_stop; // posted by close: the watcher ends
 SDL_Thread *sound_output_watcher;
 std::atomic<SDL_AudioDeviceID> sound_output_removed; // set by the event watch
-sound_output_heard sound_output_reporter; // set on a sound server, before playing
-int64_t sound_output_handed;              // frames filled since open (audio thread)
-
 void sound_output_callback(void *, Uint8 *stream, int length) {
   sound_output_filler(reinterpret_cast<int16_t *>(stream), length / 4);
-  sound_output_handed += length / 4;
-  if (sound_output_reporter != nullptr) sound_output_reporter(sound_output_handed);
 }
 
 SDL_AudioDeviceID sound_output_open_device() {
@@ -104,8 +96,6 @@ int sound_output_open(int32_t mixing_rate, int32_t buffer_frames, sound_output_f
   SDL_SetMainReady();
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return 0;
   sound_output_filler = fill;
-  sound_output_reporter = nullptr;
-  sound_output_handed = 0;
   SDL_zero(sound_output_wanted);
   sound_output_wanted.freq = mixing_rate;
   sound_output_wanted.format = AUDIO_S16SYS;
@@ -165,12 +155,9 @@ void sound_output_close() {
   SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
-int sound_output_report_heard(sound_output_heard heard) {
+sound_output_timing sound_output_timing_of(sound_output_heard) {
   const char *driver = SDL_GetCurrentAudioDriver();
-  if (driver == nullptr || (SDL_strcmp(driver, "pulseaudio") != 0 && SDL_strcmp(driver, "pipewire") != 0))
-    return 0; // double-buffered
-  sound_output_lock(); // the audio thread is paused, but may not have started
-  sound_output_reporter = heard;
-  sound_output_unlock();
-  return 1;
+  if (driver != nullptr && (SDL_strcmp(driver, "pulseaudio") == 0 || SDL_strcmp(driver, "pipewire") == 0))
+    return SOUND_OUTPUT_PLAYS_AS_FILLED;
+  return SOUND_OUTPUT_DOUBLE_BUFFERED;
 }

@@ -54,9 +54,9 @@ int sound_output_open(int32_t mixing_rate, int32_t, sound_output_fill fill) {
   return sound_web_open;
 }
 
-int sound_output_report_heard(sound_output_heard heard) {
+sound_output_timing sound_output_timing_of(sound_output_heard heard) {
   sound_web_heard = heard;
-  return 1;
+  return SOUND_OUTPUT_REPORTS_HEARD;
 }
 
 int sound_output_is_open() { return sound_web_open; }

@@ -4,16 +4,19 @@
 // tick just as the output asks for sound. Each note's cue waits in a queue,
 // in order, until its frame plays; the clock counts the frames played out.
 // What "played" means depends on the output:
-// - double-buffered (SDL2 audio on a device): when the callback runs for buffer k,
-//   buffer k - 1 starts playing. So the clock then counts the frames before
+// - double-buffered (SDL2 audio on a device): when the callback runs for
+//   buffer k, buffer k - 1 starts playing. So the clock then counts the frames before
 //   buffer k - 1 as played out, and the notes whose ticks start in buffer
 //   k - 1 have their handlers called then: each handler runs as its buffer
 //   starts playing, at most one buffer (512 frames, 16 ms at 32000 Hz)
 //   before its note's first frame is heard.
+// - playing each buffer as it is filled (SDL2 audio through a sound
+//   server): the same, one buffer sooner: once buffer k is filled, the clock
+//   counts the frames before it and the notes whose ticks start in it have
+//   their handlers called.
 // - reporting what it played (the browser's, handed sound hundreds of
-//   milliseconds ahead; SDL2 audio through a sound server, whose buffers
-//   start playing as they are handed): the clock is the output's count, and
-//   a handler runs once its note's first frame is reported.
+//   milliseconds ahead): the clock is the output's count, and a handler runs
+//   once its note's first frame has played.
 //
 // Shared with the frame loop: the playing song (under the output's lock,
 // which it also holds around the fill routine), each song's count of frames
@@ -38,7 +41,7 @@ constexpr int32_t SOUND_CUE_CAPACITY = 4096;
 
 int32_t sound_mixing_rate;
 int32_t sound_channels = XMP_MAX_CHANNELS;
-int sound_output_reports; // the output reports what it played
+sound_output_timing sound_timing; // when what the output is handed plays
 // Audio thread only, or under the device lock.
 sound_song *sound_playing;
 int64_t sound_output_frames;   // frames handed to the output since it opened
@@ -85,7 +88,7 @@ void sound_fill(int16_t *out, int32_t frames) {
     return;
   }
   // Double-buffered: the buffer handed last starts playing now.
-  if (!sound_output_reports) sound_advance(song, sound_previous_buffer, sound_handed);
+  if (sound_timing == SOUND_OUTPUT_DOUBLE_BUFFERED) sound_advance(song, sound_previous_buffer, sound_handed);
 
   int32_t filled = 0;
   while (filled < frames) {
@@ -110,6 +113,8 @@ void sound_fill(int16_t *out, int32_t frames) {
   }
   sound_previous_buffer = sound_handed;
   sound_handed += frames;
+  // Played as filled: this buffer starts playing now.
+  if (sound_timing == SOUND_OUTPUT_PLAYS_AS_FILLED) sound_advance(song, sound_previous_buffer, sound_handed);
 }
 
 } // namespace
@@ -130,7 +135,7 @@ int sound_init(int32_t mixing_rate, int32_t channels, uint32_t flags) {
   if (sound_output_is_open()) sound_close();
   sound_output_frames = 0;
   if (!sound_output_open(mixing_rate, SOUND_DEVICE_BUFFER_FRAMES, sound_fill)) return 0;
-  sound_output_reports = sound_output_report_heard(sound_heard);
+  sound_timing = sound_output_timing_of(sound_heard);
   sound_mixing_rate = mixing_rate;
   sound_channels = channels;
   return 1;

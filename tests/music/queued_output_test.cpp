@@ -114,9 +114,9 @@ int sound_output_open(int32_t, int32_t, sound_output_fill fill) {
   output_open = true;
   return 1;
 }
-int sound_output_report_heard(sound_output_heard heard) {
+sound_output_timing sound_output_timing_of(sound_output_heard heard) {
   output_heard = heard;
-  return 1;
+  return SOUND_OUTPUT_REPORTS_HEARD;
 }
 int sound_output_is_open() { return output_open; }
 void sound_output_lock() {}
