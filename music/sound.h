@@ -9,8 +9,8 @@
 // is called each time the song triggers a note of that instrument, on the
 // layer's thread, as the output buffer holding the note's first frame starts
 // playing (at most one buffer, 16 ms, before the note is heard; through a
-// sound server, which plays each buffer as it is handed, as the buffer is
-// handed); in the browser, whose output reports what it played, once that
+// sound server, which plays each buffer as it is filled, as the buffer is
+// filled); in the browser, whose output reports what it played, once that
 // frame has played.
 //
 // Which notes trigger (instruments numbered from 1, as trackers do): a cell

@@ -41,6 +41,7 @@ SDL_mutex *sound_output_mutex;
 SDL_sem *sound_output_stop; // posted by close: the watcher ends
 SDL_Thread *sound_output_watcher;
 std::atomic<SDL_AudioDeviceID> sound_output_removed; // set by the event watch
+
 void sound_output_callback(void *, Uint8 *stream, int length) {
   sound_output_filler(reinterpret_cast<int16_t *>(stream), length / 4);
 }

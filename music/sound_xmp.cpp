@@ -5,11 +5,11 @@
 // in order, until its frame plays; the clock counts the frames played out.
 // What "played" means depends on the output:
 // - double-buffered (SDL2 audio on a device): when the callback runs for
-//   buffer k, buffer k - 1 starts playing. So the clock then counts the frames before
-//   buffer k - 1 as played out, and the notes whose ticks start in buffer
-//   k - 1 have their handlers called then: each handler runs as its buffer
-//   starts playing, at most one buffer (512 frames, 16 ms at 32000 Hz)
-//   before its note's first frame is heard.
+//   buffer k, buffer k - 1 starts playing. So the clock then counts the
+//   frames before buffer k - 1 as played out, and the notes whose ticks
+//   start in buffer k - 1 have their handlers called then: each handler runs
+//   as its buffer starts playing, at most one buffer (512 frames, 16 ms at
+//   32000 Hz) before its note's first frame is heard.
 // - playing each buffer as it is filled (SDL2 audio through a sound
 //   server): the same, one buffer sooner: once buffer k is filled, the clock
 //   counts the frames before it and the notes whose ticks start in it have

@@ -15,10 +15,12 @@ constexpr int SILENT_LEVEL = 4;          // |sample| at or below: silence (-78 d
 uint32_t read_u32(const uint8_t *p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
 uint16_t read_u16(const uint8_t *p) { return uint16_t(p[0] | p[1] << 8); }
 
-// Root mean square of both channels over each window.
-std::vector<double> envelope(const stereo_sound &sound, int64_t first, int64_t window) {
+// Root mean square of both channels over each whole window from frame
+// `first`, up to frame `end` (the sound's end by default).
+std::vector<double> envelope(const stereo_sound &sound, int64_t first, int64_t window, int64_t end = INT64_MAX) {
   std::vector<double> out;
-  for (int64_t start = first; start + window <= sound.frames(); start += window) {
+  end = std::min(end, sound.frames());
+  for (int64_t start = first; start + window <= end; start += window) {
     double sum = 0;
     for (int64_t i = 2 * start; i < 2 * (start + window); ++i)
       sum += double(sound.samples[size_t(i)]) * sound.samples[size_t(i)];
@@ -47,17 +49,12 @@ int64_t refine(const stereo_sound &recording, const stereo_sound &song, int64_t 
   const int64_t window = std::max<int64_t>(1, std::llround(song.rate * FINE_SECONDS));
   const int64_t step = std::max<int64_t>(1, window / 4);
   const int64_t span = std::min<int64_t>(recording.frames() - skip_frames, std::llround(song.rate * REFINE_SECONDS));
-  stereo_sound heard_part;
-  heard_part.samples.assign(recording.samples.begin() + 2 * skip_frames,
-                            recording.samples.begin() + 2 * (skip_frames + span));
-  const std::vector<double> heard = envelope(heard_part, 0, window);
+  const std::vector<double> heard = envelope(recording, skip_frames, window, skip_frames + span);
   int64_t best_start = start;
   double best = -2;
   for (int64_t at = std::max<int64_t>(0, start - reach); at <= start + reach; at += step) {
     if (at + span > song.frames() || heard.size() < 2) break;
-    stereo_sound song_part;
-    song_part.samples.assign(song.samples.begin() + 2 * at, song.samples.begin() + 2 * (at + span));
-    const double r = correlation(heard, envelope(song_part, 0, window), 0);
+    const double r = correlation(heard, envelope(song, at, window, at + span), 0);
     if (r > best) best = r, best_start = at;
   }
   return best_start;
@@ -118,7 +115,7 @@ recording_match match_recording(const stereo_sound &recording, const stereo_soun
   }
   // the song frame under skip_frames, and the likeness there
   const int64_t start = refine(recording, song, skip_frames, int64_t(best_lag) * window, window);
-  const std::vector<double> aligned = envelope(song, start, window);
+  const std::vector<double> aligned = envelope(song, start, window, start + int64_t(heard.size()) * window);
   // (a recording whose rate drifts a little from the song's may match best,
   // as a whole, a window away from where its start is placed)
   match.correlation = aligned.size() >= heard.size() ? std::max(best, correlation(heard, aligned, 0)) : best;
