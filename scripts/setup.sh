@@ -30,10 +30,11 @@ fi
 if [[ $what == test ]]; then
   packages+=(libgtest-dev libbenchmark-dev xvfb xauth xdotool x11-apps x11-utils imagemagick sox
              openmpt123 libopenmpt-dev clang libclang-rt-14-dev "${windows_packages[@]}")
-  # A headless Wayland desktop (scripts/sway.sh) and a private sound server
+  # Headless Wayland desktops (scripts/sway.sh; scripts/gnome.sh, whose keys and
+  # screenshots go through D-Bus from Python) and a private sound server
   # (scripts/sound-server.sh) for the checks on today's Linux desktops.
   packages+=(sway xwayland grim wtype pipewire wireplumber pipewire-pulse pulseaudio-utils dbus
-             procps)
+             procps gnome-shell mutter python3-dbus)
 fi
 # The release: all three builds, Debian's packaging tools (python3 writes
 # the zip); its checks: lintian and the desktop entry's and metainfo's validators.

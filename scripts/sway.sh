@@ -2,10 +2,9 @@
 # A private Wayland desktop for tests that look at a real window: sway on its
 # headless backend (software rendering, no input devices), with XWayland for
 # X11 programs and a virtual keyboard on its seat, so that windows get the
-# keyboard focus. Sway refuses to run as root: run as root, the script makes
-# (once) the unprivileged user quarvelin-wayland and runs sway and every
-# client as that user; run as another user, as that user. Everything lives in
-# DIR (given to the user), so parallel runs with different folders never meet.
+# keyboard focus. It runs as the unprivileged user of scripts/desktop.sh.
+# Everything lives in DIR (given to the user), so parallel runs with
+# different folders never meet.
 #   sway.sh start DIR        start (screen 640 x 480); prints the environment a
 #                            client needs, one NAME=VALUE a line
 #   sway.sh run DIR CMD...   runs CMD as the desktop's user, in its environment
@@ -14,25 +13,14 @@
 # Exit status 77 from start: no sway here, or no way to become a user it accepts.
 set -euo pipefail
 
-USER_NAME=quarvelin-wayland
+source "$(dirname "$0")/desktop.sh"
 what=${1:-}
 dir=${2:-}
 if [[ -z $what || -z $dir ]]; then
   echo "usage: sway.sh start|run|key|stop DIR [CMD...]" >&2
   exit 2
 fi
-mkdir -p "$dir"
-dir=$(cd "$dir" && pwd)
-runtime=$dir/runtime
-
-as_user() {
-  if [[ $(id -u) == 0 ]]; then
-    setpriv --reuid="$USER_NAME" --regid="$USER_NAME" --init-groups --reset-env -- \
-      env PATH=/usr/local/bin:/usr/bin:/bin "$@"
-  else
-    "$@"
-  fi
-}
+use_folder "$dir"
 
 environment() {
   echo "XDG_RUNTIME_DIR=$runtime"
@@ -43,30 +31,13 @@ environment() {
 }
 
 stop_desktop() {
-  local name pid
-  for name in keyboard sway; do
-    [[ -f $dir/$name.pid ]] || continue
-    pid=$(cat "$dir/$name.pid")
-    rm -f "$dir/$name.pid"
-    # Each runs in a session of its own: its whole process group goes.
-    kill -TERM -- "-$pid" 2>/dev/null || continue
-    for _ in $(seq 50); do
-      kill -0 -- "-$pid" 2>/dev/null || break
-      sleep 0.1
-    done
-    kill -KILL -- "-$pid" 2>/dev/null || true
-  done
+  stop_background keyboard sway
   rm -rf "$runtime" "$dir/x-display"
 }
 
 start_desktop() {
   command -v sway >/dev/null && command -v Xwayland >/dev/null || exit 77
-  if [[ $(id -u) == 0 ]]; then
-    id "$USER_NAME" >/dev/null 2>&1 ||
-      useradd --system --user-group --no-create-home --home-dir /nonexistent \
-        --shell /usr/sbin/nologin "$USER_NAME" || exit 77
-    chown "$USER_NAME:" "$dir"
-  fi
+  make_desktop_user || exit 77
   as_user mkdir -p "$runtime"
   chmod 700 "$runtime"
   cat >"$dir/config" <<EOF
@@ -76,10 +47,8 @@ exec echo \$DISPLAY > $dir/x-display
 EOF
   # The compositor and the keyboard keep running after this script: their
   # own session, their output in DIR.
-  setsid bash -c "$(declare -f as_user); USER_NAME=$USER_NAME; as_user env XDG_RUNTIME_DIR=$runtime \
-    WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 \
-    WLR_RENDERER=pixman sway --config $dir/config" >"$dir/sway.log" 2>&1 </dev/null &
-  echo $! >"$dir/sway.pid"
+  in_background sway as_user env XDG_RUNTIME_DIR="$runtime" WLR_BACKENDS=headless \
+    WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman sway --config "$dir/config"
   for _ in $(seq 100); do
     [[ -S $runtime/wayland-1 && -s $dir/x-display ]] && break
     sleep 0.1
@@ -98,19 +67,9 @@ EOF
 # A virtual keyboard that stays on the seat: without one nothing has the
 # keyboard focus. It holds no key down.
 start_keyboard() {
-  setsid bash -c "$(declare -f as_user); USER_NAME=$USER_NAME; as_user env XDG_RUNTIME_DIR=$runtime \
-    WAYLAND_DISPLAY=wayland-1 wtype -s 100000000 -k Shift_L" >"$dir/keyboard.log" 2>&1 \
-    </dev/null &
-  echo $! >"$dir/keyboard.pid"
+  in_background keyboard as_user env XDG_RUNTIME_DIR="$runtime" WAYLAND_DISPLAY=wayland-1 \
+    wtype -s 100000000 -k Shift_L
   sleep 0.5
-}
-
-stop_keyboard() {
-  local pid
-  pid=$(cat "$dir/keyboard.pid" 2>/dev/null) || return 0
-  rm -f "$dir/keyboard.pid"
-  kill -TERM -- "-$pid" 2>/dev/null || true
-  sleep 0.3
 }
 
 case $what in
@@ -120,15 +79,15 @@ start)
   ;;
 run)
   shift 2
-  mapfile -t env_lines < <(environment)
-  as_user env "${env_lines[@]}" "$@"
+  in_desktop "$@"
   ;;
 key)
   # SDL 2.26's Wayland keyboard crashes when a second keyboard takes over
   # the seat from the first while its window has the focus, so the key is
   # pressed by a keyboard that is alone on the seat (the window gets the
   # focus again, then the key, a second later).
-  stop_keyboard
+  stop_background keyboard
+  sleep 0.3
   "$0" run "$dir" wtype -s 1000 -k "$3"
   start_keyboard
   ;;
