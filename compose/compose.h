@@ -93,3 +93,46 @@ void add_noise_and_tint(const uint32_t *field, uint32_t *frame, float phase);
 // add_noise_field and tint_frame in one pass, with the same result.
 void draw_keyed_noise_tint(const uint8_t *picture, const uint32_t *field, uint32_t *frame,
                            float phase);
+
+// Gentle viewing: the frame shown follows the composed frame at a bounded
+// pace, so that no spot of the picture can flash more than three times in any
+// second. A flash is a pair of opposing changes of the relative luminance
+// (linear light) by FLASH_LIGHT_STEP or more with the darker state below
+// FLASH_DARKER_BELOW, or of the red value by more than FLASH_RED_STEP.
+constexpr float FLASH_LIGHT_STEP = 0.1f;
+constexpr float FLASH_DARKER_BELOW = 0.8f;
+constexpr float FLASH_RED_STEP = 20.0f;
+// How far the shown frame may move each second: six changes of a full step
+// (more than three flashes) need more than 0.6 of luminance or 120 of red
+// value; the margin covers the rounding of each channel to a byte.
+constexpr float GENTLE_LIGHT_PER_SECOND = 0.45f;
+constexpr float GENTLE_RED_PER_SECOND = 80.0f;
+
+// The linear light (0 .. 1) of each sRGB channel byte.
+const float *light_of_byte_table();
+
+inline float relative_luminance(float red, float green, float blue) {
+  return 0.2126f * red + 0.7152f * green + 0.0722f * blue;
+}
+
+// The red value of a colour in linear light, 320 (R - G - B), without the
+// floor at 0 the flash rule puts under it.
+inline float red_flash_difference(float red, float green, float blue) {
+  return 320.0f * (red - green - blue);
+}
+inline float red_flash_value(float red, float green, float blue) {
+  const float value = red_flash_difference(red, green, blue);
+  return value > 0 ? value : 0;
+}
+
+// The frame shown in gentle viewing, and its linear light (red, green, blue
+// per pixel) before rounding to bytes. Both start black, as the frame does.
+extern uint32_t gentle_frame[FRAME_PIXELS];
+extern float gentle_light[3 * FRAME_PIXELS];
+
+// Moves each pixel of `shown` (its light in `light`) towards the same pixel
+// of `target`, straight through linear light, by as much as `elapsed_ms`
+// allows: at most GENTLE_LIGHT_PER_SECOND of luminance and
+// GENTLE_RED_PER_SECOND of red value a second (elapsed_ms is taken as at most
+// 100). A pixel that can reach its target takes it exactly.
+void gentle_follow(const uint32_t *target, int32_t elapsed_ms, float *light, uint32_t *shown);

@@ -19,6 +19,6 @@ int demo_main() {
   for (;;) {
     frame_time_ms = music_time_ms(song);
     show_compose_frame(frame_time_ms);
-    display_update(frame_buffer);
+    display_update(show_frame_shown());
   }
 }

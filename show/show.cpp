@@ -30,8 +30,32 @@ int show_load_pictures() {
   return 1;
 }
 
+// Gentle viewing's state, all on the frame loop: the logo or credits held and
+// until when, and the time of the frame before.
+static int gentle;
+static int32_t gentle_held_code = -1;
+static int32_t gentle_held_until_ms;
+static int32_t gentle_last_ms;
+
+void show_set_gentle(int on) { gentle = on; }
+
+const uint32_t *show_frame_shown() { return gentle ? gentle_frame : frame_buffer; }
+
+// The code a gentle frame draws: a logo or credits flash starts a hold, and
+// while it lasts the held picture is drawn instead of the scene's.
+static int32_t gentle_code(int32_t code, int32_t time_ms) {
+  if (code == PICTURE_CODE_LOGO || code == PICTURE_CODE_CREDITS) {
+    gentle_held_code = code;
+    gentle_held_until_ms = time_ms + GENTLE_HOLD_MS;
+  } else if (gentle_held_code >= 0 && time_ms < gentle_held_until_ms) {
+    return gentle_held_code;
+  }
+  return code;
+}
+
 void show_compose_frame(int32_t time_ms) {
   int32_t code = picture_code.load(std::memory_order_relaxed);
+  if (gentle) code = gentle_code(code, time_ms);
   // A scene picture covers the frame and is drawn keyed: its draw joins the
   // noise and tint in one pass over the frame. Either way the frame ends the
   // same as draw, noise, tint one after the other.
@@ -40,9 +64,14 @@ void show_compose_frame(int32_t time_ms) {
   picture_code.store(scene_table[scene_index.load(std::memory_order_relaxed)],
                      std::memory_order_relaxed);
   fill_noise_field(noise_field, &noise_state);
-  tint_phase = float(std::sin(double(time_ms)));
+  tint_phase = gentle ? float(std::sin(6.283185307179586 * double(time_ms) / GENTLE_TINT_PERIOD_MS))
+                     : float(std::sin(double(time_ms)));
   if (scene != nullptr)
     draw_keyed_noise_tint(scene, noise_field, frame_buffer, tint_phase);
   else
     add_noise_and_tint(noise_field, frame_buffer, tint_phase);
+  if (gentle) {
+    gentle_follow(frame_buffer, time_ms - gentle_last_ms, gentle_light, gentle_frame);
+    gentle_last_ms = time_ms;
+  }
 }

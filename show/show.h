@@ -55,6 +55,18 @@ void show_draw_picture(int32_t code, uint32_t *frame);
 // The buffer of a scene code (1 .. 7: full frame, keyed), else nullptr.
 const uint8_t *show_scene_picture(int32_t code);
 
+// Gentle viewing (off unless asked for): the same frames are composed with a
+// slow tint (a full swing every GENTLE_TINT_PERIOD_MS) and with the logo or
+// credits held for GENTLE_HOLD_MS after their cue instead of one frame; the
+// frame shown follows them at a bounded pace (gentle_follow, compose.h).
+constexpr int32_t GENTLE_TINT_PERIOD_MS = 4000;
+constexpr int32_t GENTLE_HOLD_MS = 1000;
+void show_set_gentle(int on);
+
+// The frame to present after show_compose_frame: frame_buffer, or in gentle
+// viewing gentle_frame.
+const uint32_t *show_frame_shown();
+
 // One pass of the frame loop's composition, with the song time sampled for
 // this frame: draw, reassign picture_code, noise, tint. The display update
 // follows it.

@@ -11,6 +11,7 @@
 #include "music/music.h"
 #include "show/show.h"
 #include "tools/capture_encode.h"
+#include "tools/capture_song.h"
 
 #include <SDL.h>
 
@@ -36,6 +37,7 @@ constexpr int32_t MAX_HEIGHT = 4320;
 
 const char USAGE[] =
     "usage: quarvelin-capture OUTPUT [--seconds N] [--fps F] [--size WxH] [--lossless]\n"
+    "                         [--gentle]\n"
     "\n"
     "Records the show into the video file OUTPUT, faster than real time. It reads the\n"
     "show's pictures and RETRO.XM from the current folder when it holds RETRO.XM,\n"
@@ -49,6 +51,7 @@ const char USAGE[] =
     "                centred on black; default 640x480\n"
     "  --lossless    FFV1 video (RGB) and FLAC sound in Matroska, instead of the\n"
     "                default H.264 video and AAC sound in MP4\n"
+    "  --gentle      the show as `quarvelin --gentle` shows it: fewer flashes\n"
     "  --help        this text\n"
     "  --version     the program's name and version\n"
     "\n"
@@ -62,6 +65,7 @@ struct options {
   int32_t width = FRAME_WIDTH;
   int32_t height = FRAME_HEIGHT;
   bool lossless = false;
+  bool gentle = false;
   bool help = false;
   bool version = false;
 };
@@ -103,6 +107,8 @@ bool parse_arguments(int argc, char **argv, options *out, std::string *error) {
       return true;
     } else if (argument == "--lossless") {
       out->lossless = true;
+    } else if (argument == "--gentle") {
+      out->gentle = true;
     } else if (argument == "--seconds") {
       if (!parse_number(value, 0.001, MAX_SECONDS, &out->seconds)) {
         *error = "--seconds wants a number of seconds above 0, up to 3600";
@@ -143,53 +149,6 @@ bool parse_arguments(int argc, char **argv, options *out, std::string *error) {
 volatile std::sig_atomic_t stop_requested = 0;
 
 void on_stop_signal(int) { stop_requested = 1; }
-
-// The song's sound track and the cues it plays, from the offline rendering.
-struct song_rendering {
-  std::vector<int16_t> samples; // interleaved stereo
-  std::vector<sound_cue> cues;
-  int64_t frames = 0;
-};
-
-bool render_song(double seconds, song_rendering *out, std::string *error) {
-  uint8_t *data = nullptr;
-  int64_t size = 0;
-  const int32_t verdict = data_file_read(MUSIC_SONG_FILE, &data, &size);
-  if (verdict == DATA_FILE_MISSING) {
-    *error = std::string("cannot find ") + MUSIC_SONG_FILE +
-             " here or beside quarvelin-capture (run it from the show's folder)";
-    return false;
-  }
-  if (verdict != DATA_FILE_READ) {
-    *error = std::string(MUSIC_SONG_FILE) + ": " + data_file_refusal(verdict);
-    return false;
-  }
-  // First the length (a whole pass unless asked) and the cue count, then both in full.
-  int64_t asked = seconds > 0 ? int64_t(seconds * MUSIC_MIXING_RATE + 0.5) : 0;
-  int32_t cue_count = 0;
-  out->frames = sound_render(data, size, MUSIC_MIXING_RATE, asked, nullptr, nullptr, 0, &cue_count);
-  if (out->frames > 0) {
-    out->samples.resize(size_t(2 * out->frames));
-    out->cues.resize(size_t(cue_count));
-    sound_render(data, size, MUSIC_MIXING_RATE, out->frames, out->samples.data(), out->cues.data(),
-                 cue_count, &cue_count);
-  }
-  std::free(data);
-  if (out->frames <= 0) {
-    *error = std::string(MUSIC_SONG_FILE) + " is not a song the show can play";
-    return false;
-  }
-  return true;
-}
-
-void apply_cue(const sound_cue &cue) {
-  if (cue.instrument == CUE_INSTRUMENT_NEXT_SCENE)
-    on_cue_next_scene(nullptr, 0);
-  else if (cue.instrument == CUE_INSTRUMENT_LOGO)
-    on_cue_logo(nullptr, 0);
-  else if (cue.instrument == CUE_INSTRUMENT_CREDITS)
-    on_cue_credits(nullptr, 0);
-}
 
 // One line on a terminal: frames, percent, speed against real time, time left.
 struct progress {
@@ -233,11 +192,8 @@ bool capture(const options &args, const song_rendering &song, capture_encoder *e
       *error = "interrupted";
       return false;
     }
-    const int64_t time_ms = k * 1000 / args.fps;
-    while (next_cue < song.cues.size() && song.cues[next_cue].sample * 1000 <= time_ms * rate)
-      apply_cue(song.cues[next_cue++]);
-    show_compose_frame(int32_t(time_ms));
-    if (!capture_encode_video(encoder, frame_buffer, error)) return false;
+    capture_compose_frame(song, k, args.fps, &next_cue);
+    if (!capture_encode_video(encoder, show_frame_shown(), error)) return false;
     const int64_t sound_end = std::min(song.frames, (k + 1) * rate / args.fps);
     if (!capture_encode_audio(encoder, song.samples.data() + 2 * sound_sent, sound_end - sound_sent,
                               error))
@@ -314,7 +270,7 @@ int main(int argc, char **argv) {
     return 0;
   }
   song_rendering song;
-  if (!enter_show_folder(&args.output, &error) || !render_song(args.seconds, &song, &error)) {
+  if (!enter_show_folder(&args.output, &error) || !render_song(args.seconds, "quarvelin-capture", &song, &error)) {
     std::fprintf(stderr, "quarvelin-capture: %s\n", error.c_str());
     return 1;
   }
@@ -322,6 +278,7 @@ int main(int argc, char **argv) {
     std::fprintf(stderr, "quarvelin-capture: out of memory\n");
     return 1;
   }
+  show_set_gentle(args.gentle ? 1 : 0);
   std::string temporary;
   if (!make_temporary(args.output, &temporary, &error)) {
     std::fprintf(stderr, "quarvelin-capture: %s\n", error.c_str());

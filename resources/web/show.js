@@ -6,6 +6,7 @@
 
 const page = document.documentElement;
 const startButton = document.getElementById('start-button');
+const gentleButton = document.getElementById('gentle-button'); // the show run with --gentle
 const progressBar = document.getElementById('progress');
 const statusLine = document.getElementById('status');
 const stage = document.getElementById('stage');
@@ -71,6 +72,7 @@ function returnToStart(message) {
   page.dataset.state = 'ready';
   statusLine.textContent = message || 'Ready.';
   startButton.disabled = false;
+  gentleButton.disabled = false;
   if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
   startButton.focus();
 }
@@ -82,10 +84,11 @@ function showEnded(status) {
   returnToStart(status === 0 ? '' : 'The show could not start in this browser.');
 }
 
-function start() {
+function start(gentle) {
   if (running || !compiledProgram) return;
   running = true;
   startButton.disabled = true;
+  gentleButton.disabled = true;
   page.dataset.state = 'running';
   // Made here, within the click, and first: browsers start sound only for a
   // user's gesture, and WebKit's fullscreen request would use the gesture up.
@@ -98,6 +101,7 @@ function start() {
   canvas.focus();
   createQuarvelin({
     canvas,
+    arguments: gentle ? ['--gentle'] : [],
     soundOutput: sound,
     instantiateWasm(imports, done) {
       WebAssembly.instantiate(compiledProgram, imports).then((instance) => done(instance));
@@ -121,7 +125,8 @@ document.addEventListener('fullscreenchange', () => {
   window.dispatchEvent(escape);
 });
 
-startButton.addEventListener('click', start);
+startButton.addEventListener('click', () => start(false));
+gentleButton.addEventListener('click', () => start(true));
 silentButton.addEventListener('click', () => {
   if (sound) sound.watchWithoutSound();
   soundTrouble.hidden = true;

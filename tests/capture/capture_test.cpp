@@ -89,7 +89,7 @@ std::vector<uint32_t> next_reference_frame(reference_show *show, int width, int 
   for (int y = 0; y < FRAME_HEIGHT * scale; ++y)
     for (int x = 0; x < FRAME_WIDTH * scale; ++x)
       out[size_t(top + y) * size_t(width) + size_t(left + x)] =
-          frame_buffer[y / scale * FRAME_WIDTH + x / scale] & 0xFFFFFF;
+          show_frame_shown()[y / scale * FRAME_WIDTH + x / scale] & 0xFFFFFF;
   return out;
 }
 
@@ -220,6 +220,13 @@ TEST_F(CaptureTest, CuesApplyBeforeTheFirstFrameThatHearsThem) {
   ASSERT_EQ(capture(folder, "big.mkv --lossless --size 1300x1002 --seconds 0.5 --fps 10"), 0);
   show = start_reference(folder, 10, MUSIC_MIXING_RATE / 2);
   expect_show(folder / "big.mkv", &show, 5, 2);
+
+  // Gently: what the follower shows, the logo and credits held, the same cues.
+  ASSERT_EQ(capture(folder, "gentle.mkv --lossless --fps 50 --gentle"), 0);
+  show_set_gentle(1);
+  show = start_reference(folder, 50, 28 * 4 * TEST_TICK_FRAMES);
+  expect_show(folder / "gentle.mkv", &show, 112, 1);
+  show_set_gentle(0);
 }
 
 // The default file's picture is the placed frame in BT.601 limited range,

@@ -116,13 +116,15 @@ protected:
   }
 
   // Runs one frame of the show and of the model, the model drawing
-  // `expected_code`; the frames must match.
-  void run_frame(int32_t expected_code) {
+  // `expected_code` (with the slow tint when `gentle`); the frames must match.
+  void run_frame(int32_t expected_code, bool gentle = false) {
     int32_t time_ms = frame_number++ * 37;
     reference_draw_code(expected_code, model_frame.data());
     reference_fill(model_field.data(), model_noise);
     reference_add(model_field.data(), model_frame.data());
-    reference_tint(model_frame.data(), float(std::sin(double(time_ms))));
+    reference_tint(model_frame.data(),
+                   gentle ? float(std::sin(6.283185307179586 * time_ms / GENTLE_TINT_PERIOD_MS))
+                          : float(std::sin(double(time_ms))));
     show_compose_frame(time_ms);
     ASSERT_EQ(count_differences(model_frame, frame_buffer), 0)
         << "frame " << frame_number - 1 << " should draw code " << expected_code;
@@ -189,6 +191,32 @@ TEST_F(Show, LogoAndCreditsFlashForOneFrame) {
   on_cue_next_scene(nullptr, 0);
   run_frame(8);
   run_frame(2);
+}
+
+// Gently, a logo or credits cue holds its picture for GENTLE_HOLD_MS of song
+// time (frames here are 37 ms apart), and what is shown follows the composed
+// frame at a bounded pace; without it the composed frame is what is shown.
+TEST_F(Show, GentlyTheLogoAndCreditsAreHeldAndTheShownFrameFollows) {
+  show_set_gentle(1);
+  run_frame(0, true);
+  run_frame(0, true);
+  const float *light = light_of_byte_table();
+  float brightest = 0;
+  for (uint32_t pixel : std::vector<uint32_t>(show_frame_shown(), show_frame_shown() + FRAME_PIXELS))
+    brightest = std::max(brightest, relative_luminance(light[pixel >> 16], light[(pixel >> 8) & 0xFF],
+                                                       light[pixel & 0xFF]));
+  EXPECT_GT(brightest, 0.0f);
+  EXPECT_LT(brightest, GENTLE_LIGHT_PER_SECOND * 0.037f + 0.01f);
+  while (frame_number * 37 < GENTLE_HOLD_MS) run_frame(0, true);
+  run_frame(1, true);
+  on_cue_credits(nullptr, 0);
+  on_cue_next_scene(nullptr, 0);
+  const int32_t held_until = frame_number * 37 + GENTLE_HOLD_MS;
+  run_frame(8, true);
+  while (frame_number * 37 < held_until) run_frame(8, true);
+  run_frame(2, true);
+  show_set_gentle(0);
+  EXPECT_EQ(show_frame_shown(), frame_buffer);
 }
 
 // A cue before every frame: each frame draws the scene its predecessor
