@@ -17,9 +17,12 @@
 // process, on the frame loop's thread.
 #pragma once
 
+#include "compose/compose.h"
+
 #include <cstdint>
 
-constexpr int64_t PACE_FRAME_NS = 16666667; // one 60th of a second
+// One composed frame's share of a second (a 60th), rounded.
+constexpr int64_t PACE_FRAME_NS = (1000000000 + FRAMES_PER_SECOND / 2) / FRAMES_PER_SECOND;
 // Presents are watched in windows of this many, after the first few (which
 // may return early while the driver's queue fills).
 constexpr int32_t PACE_WARM_UP_PRESENTS = 3;
