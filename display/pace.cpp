@@ -18,7 +18,13 @@ static int64_t window_start_ns;
 static int64_t blocked_ns; // time spent inside presents in the window
 static int32_t waiting_windows;
 static int64_t owed_ns;    // show time the picture on screen has covered, beyond its share
+static int32_t exact_hold;  // refreshes each frame stays, where a whole number fits; else 0
+static int32_t held;        // presents of the picture on screen so far
 static int64_t last_due_ns;
+static int64_t last_returned_ns;
+static int64_t since_last_ns; // from the present before to the last one
+static int showing_new;       // the last present showed a newly composed frame
+static int64_t intervals_ns[PACE_WINDOW_PRESENTS]; // between the presents of the window
 
 static int64_t magnitude(int64_t value) { return value < 0 ? -value : value; }
 
@@ -28,9 +34,47 @@ static int near_60_hz(int64_t interval_ns) {
 
 static int64_t nominal_ns() { return reported_ns > 0 ? reported_ns : PACE_FRAME_NS; }
 
+// Within 1 % of a whole number of refreshes a frame (of 60 Hz, of 120 Hz,
+// ...) every frame stays exactly that many: counted against a refresh
+// measured a little off, the shares would drift and now and then give a
+// frame one refresh less or more.
+static void set_refresh(int64_t interval_ns) {
+  refresh_ns = interval_ns;
+  const int64_t whole = (PACE_FRAME_NS + interval_ns / 2) / interval_ns;
+  exact_hold = whole >= 1 && magnitude(PACE_FRAME_NS - whole * interval_ns) * 100 <= PACE_FRAME_NS
+                   ? int32_t(whole)
+                   : 0;
+  if (interval_ns > PACE_FRAME_NS) exact_hold = 1; // slower than 60 Hz: a frame a refresh
+}
+
+// The refresh interval of a window of waiting presents: its median interval
+// tells how many refreshes each interval took (a present that came late
+// waited for a later one), and the whole window over its refreshes gives
+// the interval finer than any single one.
+static int64_t measure_refresh(int64_t window_ns) {
+  int64_t sorted[PACE_WINDOW_PRESENTS];
+  for (int32_t i = 0; i < PACE_WINDOW_PRESENTS; ++i) {
+    int32_t j = i;
+    for (; j > 0 && sorted[j - 1] > intervals_ns[i]; --j) sorted[j] = sorted[j - 1];
+    sorted[j] = intervals_ns[i];
+  }
+  const int64_t median = sorted[PACE_WINDOW_PRESENTS / 2];
+  if (median <= 0) return 0;
+  int64_t refreshes = 0;
+  for (int64_t interval : intervals_ns) {
+    const int64_t count = (interval + median / 2) / median;
+    refreshes += count > 0 ? count : 1;
+  }
+  return window_ns / refreshes;
+}
+
 void pace_start(int64_t reported_interval_ns) {
   reported_ns = reported_interval_ns > 0 ? reported_interval_ns : 0;
-  refresh_ns = nominal_ns();
+  set_refresh(nominal_ns());
+  held = 0;
+  last_returned_ns = 0;
+  since_last_ns = 0;
+  showing_new = 1;
   by_sleep = 0;
   presents = 0;
   window_start_ns = 0;
@@ -49,8 +93,9 @@ static void switch_way(int sleep, int64_t now) {
   presents = 0; // warm up again: the first presents of a new way say little
   waiting_windows = 0;
   owed_ns = 0;
+  held = 0;
   last_due_ns = now;
-  if (!sleep) refresh_ns = nominal_ns();
+  if (!sleep) set_refresh(nominal_ns());
 }
 
 // A whole window of presents, back to back: do they wait for a refresh, and
@@ -75,8 +120,9 @@ static void judge_window(int64_t now) {
       switch_way(1, now);
       return;
     }
-    if (waits && interval >= SHORTEST_REFRESH_NS && interval <= LONGEST_REFRESH_NS)
-      refresh_ns = interval;
+    const int64_t measured = measure_refresh(now - window_start_ns);
+    if (waits && measured >= SHORTEST_REFRESH_NS && measured <= LONGEST_REFRESH_NS)
+      set_refresh(measured);
   }
   presents = PACE_WARM_UP_PRESENTS; // the next window starts here
   window_start_ns = now;
@@ -84,27 +130,47 @@ static void judge_window(int64_t now) {
 }
 
 static void watch(int64_t called_ns, int64_t returned_ns) {
+  const int64_t since_last = returned_ns - last_returned_ns;
+  since_last_ns = last_returned_ns > 0 ? since_last : 0;
+  last_returned_ns = returned_ns;
   ++presents;
   if (presents <= PACE_WARM_UP_PRESENTS) {
     window_start_ns = returned_ns;
     blocked_ns = 0;
     return;
   }
+  intervals_ns[presents - PACE_WARM_UP_PRESENTS - 1] = since_last;
   blocked_ns += returned_ns - called_ns;
   if (presents == PACE_WARM_UP_PRESENTS + PACE_WINDOW_PRESENTS) judge_window(returned_ns);
 }
 
+// The refreshes the picture on screen is credited with for the last
+// present: one, and where the present came late after a hold (a busy
+// machine) the refreshes it waited too. A new frame that came late was late
+// for the picture before it, which is not made up by showing this one
+// shorter.
+static int64_t refreshes_credited() {
+  if (showing_new || since_last_ns <= 0) return 1;
+  const int64_t count = (since_last_ns + refresh_ns / 2) / refresh_ns;
+  return count > 0 ? count : 1;
+}
+
 // Each refresh the picture stays adds its interval to what the picture has
-// covered; the next frame is composed at the refresh nearest to the end of
+// covered; the next frame is composed for the refresh nearest to the end of
 // its 60th of a second, so the holds alternate as evenly as they can.
 static int32_t count_refresh() {
-  if (near_60_hz(refresh_ns) || refresh_ns >= PACE_FRAME_NS) {
+  const int64_t refreshes = refreshes_credited();
+  if (exact_hold > 0) {
     owed_ns = 0;
+    held += int32_t(refreshes);
+    if (held < exact_hold) return PACE_HOLD;
+    held = 0;
     return PACE_COMPOSE;
   }
-  owed_ns += refresh_ns;
+  owed_ns += refreshes * refresh_ns;
   if (2 * owed_ns < 2 * PACE_FRAME_NS - refresh_ns) return PACE_HOLD;
   owed_ns -= PACE_FRAME_NS;
+  if (2 * owed_ns > refresh_ns) owed_ns = refresh_ns / 2;
   return PACE_COMPOSE;
 }
 
@@ -125,9 +191,11 @@ static int64_t next_due(int64_t now) {
 int32_t pace_after_present(int64_t called_ns, int64_t returned_ns, int64_t *sleep_until_ns) {
   watch(called_ns, returned_ns);
   *sleep_until_ns = 0;
-  if (by_sleep) {
+  int32_t step = PACE_COMPOSE;
+  if (by_sleep)
     *sleep_until_ns = next_due(returned_ns);
-    return PACE_COMPOSE;
-  }
-  return count_refresh();
+  else
+    step = count_refresh();
+  showing_new = step == PACE_COMPOSE;
+  return step;
 }
