@@ -86,6 +86,12 @@ void pace_start(int64_t reported_interval_ns) {
 
 int pace_by_sleep() { return by_sleep; }
 
+int64_t pace_frame_ahead_ns(int64_t now_ns) {
+  if (by_sleep || last_returned_ns == 0) return 0;
+  const int64_t ahead = last_returned_ns + refresh_ns - now_ns;
+  return ahead > 0 ? ahead : 0;
+}
+
 int64_t pace_refresh_ns() { return refresh_ns; }
 
 static void switch_way(int sleep, int64_t now) {

@@ -39,6 +39,10 @@ void pace_start(int64_t reported_interval_ns);
 // `returned_ns` (monotonic): what comes next. `*sleep_until_ns` receives the
 // time to sleep until before that, or 0 for no sleep.
 int32_t pace_after_present(int64_t called_ns, int64_t returned_ns, int64_t *sleep_until_ns);
+// How long after `now_ns` the frame composed next is expected on screen: at
+// the refresh after the next present where presents wait; at once (0) where
+// they are slept, since it is shown as soon as it is drawn.
+int64_t pace_frame_ahead_ns(int64_t now_ns);
 // 1 while presents are slept (they were seen not to wait for a refresh).
 int pace_by_sleep();
 // The refresh interval presents are counted against: measured while presents

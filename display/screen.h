@@ -54,6 +54,9 @@ int screen_open(const char *title, const char *icon_name, int32_t width, int32_t
 uint8_t *screen_lock(int32_t *pitch);
 // Unlocks the back buffer and shows it, paced to the screen's refresh. 1/0.
 int screen_present();
+// How long from now until a frame composed now is expected on screen, in
+// nanoseconds (0: as soon as it is presented).
+int64_t screen_frame_ahead_ns();
 // Takes the next queued event; 0 when the queue is empty.
 int screen_next_event(screen_event *event);
 // Sleeps until an event is queued or `milliseconds` pass; the event stays

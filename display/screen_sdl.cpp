@@ -382,6 +382,8 @@ int screen_present() {
   return result;
 }
 
+int64_t screen_frame_ahead_ns() { return pace_frame_ahead_ns(screen_platform_now_ns()); }
+
 // ---- events ----
 
 static screen_event translate_window_event(const SDL_WindowEvent &window) {

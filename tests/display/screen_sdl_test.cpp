@@ -298,6 +298,8 @@ TEST(Pace, SixtyComposedFramesASecondHeldForTheRefreshesEachCovers) {
       screen.phase_ns = phase;
       screen.run(4);
       EXPECT_FALSE(pace_by_sleep());
+      // The next frame shows at the refresh after the present that ended the run.
+      EXPECT_EQ(pace_frame_ahead_ns(screen.now), pace_refresh_ns());
       const double expected = r.hz > 59.4 && r.hz < 60.6 ? r.hz : 60;
       EXPECT_NEAR(screen.frames_per_second(2), expected, 1.0);
       const std::vector<int32_t> holds = screen.last_holds(2);
@@ -346,6 +348,7 @@ TEST(Pace, TheWayIsCheckedAgainWhenPresentsChangeTheirRhythm) {
   screen.waits = false;
   screen.run(2);
   EXPECT_TRUE(pace_by_sleep());
+  EXPECT_EQ(pace_frame_ahead_ns(screen.now), 0); // shown as soon as it is drawn
   EXPECT_NEAR(screen.frames_per_second(1), 60, 1.0);
   for (int32_t hold : screen.last_holds(1)) EXPECT_EQ(hold, 1);
 

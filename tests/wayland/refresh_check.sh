@@ -8,7 +8,8 @@
 # desktop (one compositor and one show for every rate); where it cannot, the
 # desktop and the show start again for each rate.
 # For each rate it prints presents and distinct pictures a second, the median
-# interval between presents, the shortest time a picture stayed, and how many
+# interval between presents, the show's CPU share (of one core), the shortest
+# time a picture stayed, and how many
 # pictures stayed fewer refreshes than their 60th of a second covers (half a
 # refresh short, timed by when the presents return). It fails when the show
 # composes faster than 61 frames a second, or when half of its pictures or
@@ -72,7 +73,15 @@ start_desktop "${rates[0]}"
 cp -r "$show" "$dir/show" && cp "$probe" "$dir/probe.so" && chmod -R a+rX "$dir/show" "$dir/probe.so"
 start_show
 
-printf '%-8s %-10s %-11s %-11s %-10s %-13s %s\n' rate delivered presents/s distinct/s median shortest-hold short-pictures
+# User + system clock ticks of the show's process so far (empty where it
+# cannot be found).
+cpu_ticks() {
+  local show_pid
+  show_pid=$(pgrep -P $pid -x quarvelin | head -n 1)
+  [[ -n $show_pid ]] && awk '{print $14 + $15}' "/proc/$show_pid/stat"
+}
+
+printf '%-8s %-10s %-11s %-11s %-10s %-6s %-13s %s\n' rate delivered presents/s distinct/s median cpu shortest-hold short-pictures
 failed=0
 first=1
 for rate in "${rates[@]}"; do
@@ -85,10 +94,14 @@ for rate in "${rates[@]}"; do
   first=0
   sleep "$settle"
   kill -0 $pid 2>/dev/null || fail "the show ended at $rate Hz: $(cat "$dir/show.log")"
-  from=$(wc -l <"$dir/hashes")
+  from=$(wc -l <"$dir/hashes") ticks=$(cpu_ticks)
   sleep "$seconds"
-  to=$(wc -l <"$dir/hashes")
-  row=$(sed -n "$((from + 1)),${to}p" "$dir/hashes" | awk -v rate="$rate" -v frame="$(frame_ms "$rate")" '
+  to=$(wc -l <"$dir/hashes") ticks_after=$(cpu_ticks)
+  cpu=-
+  [[ -n $ticks && -n $ticks_after ]] &&
+    cpu=$(awk -v t=$((ticks_after - ticks)) -v hz="$(getconf CLK_TCK)" -v s="$seconds" \
+      'BEGIN {printf "%.0f%%", 100 * t / hz / s}')
+  row=$(sed -n "$((from + 1)),${to}p" "$dir/hashes" | awk -v rate="$rate" -v frame="$(frame_ms "$rate")" -v cpu="$cpu" '
     {t[NR] = $1 / 1e6; h[NR] = $2}
     END {
       if (NR < 10) {print "none"; exit}
@@ -112,8 +125,9 @@ for rate in "${rates[@]}"; do
         }
         first = i
       }
-      printf "%-8s %-10.1f %-11.1f %-11.1f %-10.2f %-13.1f %d of %d (under %d refreshes)\n",
-        rate " Hz", 1000 / frame, NR / span, pictures / span, iv[int(n / 2) + 1], shortest, short, pictures, covers
+      printf "%-8s %-10.1f %-11.1f %-11.1f %-10.2f %-6s %-13.1f %d of %d (under %d refreshes)\n",
+        rate " Hz", 1000 / frame, NR / span, pictures / span, iv[int(n / 2) + 1], cpu, shortest, short,
+        pictures, covers
       exit !(pictures / span <= 61 && pictures / span >= 25 && short * 2 < pictures)
     }')
   verdict=$?
