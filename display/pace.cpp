@@ -120,8 +120,11 @@ static void judge_window(int64_t now) {
     }
   } else {
     const int waits = blocked * 4 >= interval;
-    // A machine too slow to need the wait keeps to the refresh too.
-    const int slow = interval * 4 >= nominal_ns() * 3;
+    // A machine too slow to need the wait (three quarters of a 60th of a
+    // second a frame or more) keeps to the refresh too; measured against
+    // the frame, not a refresh reported high, so that presents that do not
+    // wait are never taken faster than that.
+    const int slow = interval * 4 >= PACE_FRAME_NS * 3;
     if (!waits && !slow) {
       switch_way(1, now);
       return;

@@ -346,6 +346,7 @@ TEST(Pace, TheWayIsCheckedAgainWhenPresentsChangeTheirRhythm) {
   simulated_screen screen;
   screen.refresh_ns = interval_of(144);
   screen.waits = false;
+  screen.compose_ns = 6000000; // near the reported refresh, far below a 60th
   screen.run(2);
   EXPECT_TRUE(pace_by_sleep());
   EXPECT_EQ(pace_frame_ahead_ns(screen.now), 0); // shown as soon as it is drawn
@@ -353,6 +354,7 @@ TEST(Pace, TheWayIsCheckedAgainWhenPresentsChangeTheirRhythm) {
   for (int32_t hold : screen.last_holds(1)) EXPECT_EQ(hold, 1);
 
   screen.waits = true;
+  screen.compose_ns = 3000000;
   screen.run(4);
   EXPECT_FALSE(pace_by_sleep());
   EXPECT_NEAR(double(pace_refresh_ns()), double(interval_of(144)), 20000.0);
