@@ -14,9 +14,9 @@
 //     handed to SDL (the streaming texture as last unlocked, or the window's
 //     surface) to the file named by QUARVELIN_PROBE_HASHES_FILE: distinct
 //     pictures and how many presents each is shown for
-//     (tests/wayland/refresh_check.sh).
+//     (scripts/measure-refresh-rates.sh).
 // Used by scripts/measure-resources.sh, measure-pacing.sh, measure-scaling.sh,
-// measure-picture-sound.sh and tests/wayland/refresh_check.sh.
+// measure-picture-sound.sh and measure-refresh-rates.sh.
 #include <SDL2/SDL.h>
 #include <dlfcn.h>
 

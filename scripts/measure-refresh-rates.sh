@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The show's pace on a headless desktop at several refresh rates, natively on
 # Wayland, with the present probe preloaded:
-#   refresh_check.sh DESKTOP SHOW_FOLDER PROBE RATE...
+#   measure-refresh-rates.sh DESKTOP SHOW_FOLDER PROBE RATE...
 # DESKTOP is a desktop script with sway.sh's interface (scripts/sway.sh,
 # scripts/gnome.sh): `start DIR 1280x720@RHz`, `run`, `key`, `stop`, and
 # where it can, `mode DIR 1280x720@RHz` to change the rate of the running
@@ -9,15 +9,15 @@
 # desktop and the show start again for each rate.
 # For each rate it prints presents and distinct pictures a second, the median
 # interval between presents, the show's CPU share (of one core), the shortest
-# time a picture stayed, and how many
-# pictures stayed fewer refreshes than their 60th of a second covers (half a
+# time a picture stayed, and how many pictures stayed fewer refreshes than their 60th of a second covers (half a
 # refresh short, timed by when the presents return). It fails when the show
 # composes faster than 61 frames a second, or when half of its pictures or
 # more stay too short: showing every composed frame for one refresh at
 # 144 Hz does both. A busy machine composes fewer frames and returns from
 # presents late, which makes some pictures look short; on a 2-core machine
-# under a load of 10 to 14, up to a third did, and 45 to 58 pictures a
-# second were composed; fewer than 25 a second fails.
+# under a load of 10 to 25, up to a third did, and 45 to 58 pictures a
+# second were composed; fewer than 25 a second fails. The test command runs
+# it on sway at 60, 75, 120, 144, 165 and 240 Hz (tests/wayland/).
 # REFRESH_CHECK_SECONDS (default 5) is the time measured at each rate.
 set -uo pipefail
 desktop=$1 show=$2 probe=$3
