@@ -19,7 +19,7 @@ static int64_t blocked_ns; // time spent inside presents in the window
 static int32_t waiting_windows;
 static int64_t owed_ns;    // show time the picture on screen has covered, beyond its share
 static int32_t exact_hold;  // refreshes each frame stays, where a whole number fits; else 0
-static int32_t held;        // presents of the picture on screen so far
+static int32_t held;        // refreshes the picture on screen is credited with so far
 static int64_t last_due_ns;
 static int64_t last_returned_ns;
 static int64_t since_last_ns; // from the present before to the last one

@@ -6,10 +6,13 @@
 //   - presents wait for the display's refresh (a renderer with vsync, or a
 //     compositor that throttles): each refresh gets a present. Within 1 % of
 //     60 Hz every present is a new frame; at other rates a frame is presented
-//     again (held) for as many refreshes as its 60th of a second covers, the
-//     holds alternating as evenly as the refresh allows (2 at 120 Hz, 2 and
-//     3 at 144 Hz). The refresh interval is measured from the presents
-//     themselves, since a reported rate may be 0, rounded or simply wrong.
+//     again (held) for as many refreshes as its 60th of a second covers:
+//     exactly that many where it is within 1 % of a whole number (2 at
+//     120 Hz, 4 at 240 Hz), else alternating as evenly as the refresh allows
+//     (2 and 3 at 144 Hz). A present that returns late (a busy machine)
+//     credits its picture with the refreshes it took, so no picture stays
+//     fewer. The refresh interval is measured from the presents themselves,
+//     since a reported rate may be 0, rounded or simply wrong.
 //   - presents do not wait: each is followed by a sleep to the next 60th of
 //     a second (the reported refresh when that is within 1 % of 60 Hz), and
 //     a frame is held by not presenting it again.
