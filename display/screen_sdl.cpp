@@ -319,15 +319,22 @@ static int draw_into_window_surface() {
   return drawn;
 }
 
-static int draw_with_renderer() {
-  if (sdl_texture == nullptr) return 0;
-  SDL_UnlockTexture(sdl_texture);
+// The texture drawn into the renderer's back buffer; also again for each
+// refresh a picture is held over (the texture still holds it: nothing locked
+// it since).
+static int draw_texture() {
   SDL_SetRenderDrawColor(sdl_renderer, 0, 0, 0, SDL_ALPHA_OPAQUE);
   int result = SDL_RenderClear(sdl_renderer) == 0;
   result &= SDL_RenderCopy(sdl_renderer, sdl_texture, nullptr, nullptr) == 0;
   // The drawing runs now, so that only showing it may wait.
   SDL_RenderFlush(sdl_renderer);
   return result;
+}
+
+static int draw_with_renderer() {
+  if (sdl_texture == nullptr) return 0;
+  SDL_UnlockTexture(sdl_texture);
+  return draw_texture();
 }
 
 // Only the picture changes from one present to the next; the bars are sent
@@ -344,17 +351,6 @@ static int show_drawn() {
   }
   SDL_RenderPresent(sdl_renderer);
   return 1;
-}
-
-// The picture on screen again, for a refresh it is held over: the texture
-// still holds it (nothing locked it since), the window's surface too.
-static int redraw_held() {
-  if (scale_by_processor) return 1;
-  SDL_SetRenderDrawColor(sdl_renderer, 0, 0, 0, SDL_ALPHA_OPAQUE);
-  int result = SDL_RenderClear(sdl_renderer) == 0;
-  result &= SDL_RenderCopy(sdl_renderer, sdl_texture, nullptr, nullptr) == 0;
-  SDL_RenderFlush(sdl_renderer);
-  return result;
 }
 
 // Presents the new frame, then again at each refresh it is held over, until
@@ -374,7 +370,8 @@ int screen_present() {
       slept = 1;
     }
     if (step == PACE_COMPOSE || !result) break;
-    result &= redraw_held();
+    // Held over a refresh: the window's surface still holds the picture.
+    if (!scale_by_processor) result &= draw_texture();
   }
   // Nothing slept: let others run (in a browser the page draws the canvas
   // and plays the sound only while the program waits).
