@@ -28,6 +28,10 @@ constexpr int32_t FRAME_WIDTH = 640;
 constexpr int32_t FRAME_HEIGHT = 480;
 constexpr int32_t FRAME_PIXELS = FRAME_WIDTH * FRAME_HEIGHT;
 constexpr int32_t PICTURE_BYTES = FRAME_WIDTH * FRAME_HEIGHT;
+// Frames composed a second, whatever the screen's refresh: the pace of the
+// 60 Hz display mode the look was made for (the noise and the pictures
+// advance once a frame, a flash lasts one frame).
+constexpr int32_t FRAMES_PER_SECOND = 60;
 
 constexpr int32_t NOISE_COLS = 80;
 constexpr int32_t NOISE_ROWS = 60;

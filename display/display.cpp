@@ -89,3 +89,5 @@ void display_close() {
   screen_close();
   display_screen_open = 0;
 }
+
+int64_t display_frame_ahead_ns() { return display_screen_open ? screen_frame_ahead_ns() : 0; }

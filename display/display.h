@@ -40,3 +40,6 @@ int display_open(const char *title, int32_t width, int32_t height);
 // back buffer could not be locked (the update then waited as while inactive).
 int display_update(const uint32_t *frame);
 void display_close();
+// How long from now until a frame composed now is expected on screen, in
+// nanoseconds (the screen layer's estimate; 0: at once).
+int64_t display_frame_ahead_ns();

@@ -52,8 +52,13 @@ int screen_open(const char *title, const char *icon_name, int32_t width, int32_t
 // The back buffer's first byte and the distance in bytes between its rows,
 // remade first if the platform lost it; nullptr when it cannot be had.
 uint8_t *screen_lock(int32_t *pitch);
-// Unlocks the back buffer and shows it, paced to the screen's refresh. 1/0.
+// Unlocks the back buffer and shows it, then again at each refresh it is
+// held over (display/pace.h: 60 frames a second at any refresh), and returns
+// when the next frame is to be composed. 1/0.
 int screen_present();
+// How long from now until a frame composed now is expected on screen, in
+// nanoseconds (0: as soon as it is presented).
+int64_t screen_frame_ahead_ns();
 // Takes the next queued event; 0 when the queue is empty.
 int screen_next_event(screen_event *event);
 // Sleeps until an event is queued or `milliseconds` pass; the event stays

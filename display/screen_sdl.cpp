@@ -10,9 +10,10 @@
 //     present scales its rows straight into the window's own surface
 //     (scale.h), which SDL hands to the window system as it is.
 // QUARVELIN_SCALE_BY_RENDERER=1 in the environment forces the renderer's way
-// (for tests on servers that have no GPU). Presents are paced to the refresh:
-// by the renderer where presenting waits for the display, otherwise by
-// sleeping out the interval.
+// (for tests on servers that have no GPU). Presents are paced as pace.h says:
+// 60 composed frames a second, each presented at every refresh it covers
+// where presenting waits for the display, otherwise slept out.
+#include "display/pace.h"
 #include "display/scale.h"
 #include "display/screen.h"
 #include "display/screen_platform.h"
@@ -26,12 +27,6 @@
 #include <cstring>
 
 static const int64_t NANOSECONDS = 1000000000;
-static const int32_t FALLBACK_REFRESH_HZ = 60;
-// Presents are watched in windows of this many, after the first few (which
-// may return early while the driver's queue fills), to learn whether
-// something already paces them to the refresh.
-static const int32_t PACING_WARM_UP_PRESENTS = 3;
-static const int32_t PACING_WINDOW_PRESENTS = 30;
 
 static int sdl_video_started;
 static SDL_Window *sdl_window;
@@ -54,12 +49,6 @@ static int32_t scale_surface_width, scale_surface_height;
 static int scale_surface_changed;
 static int scale_bars_unshown; // the bars are new: the next present shows the whole surface
 static scale_placement scale_place;
-
-static int64_t refresh_interval_ns;
-static int pacing_by_sleep; // 0 while presents are seen to keep to the refresh by themselves
-static int32_t pacing_presents;
-static int64_t pacing_window_start_ns;
-static int64_t last_present_ns;
 
 // ---- opening ----
 
@@ -214,16 +203,14 @@ static int open_window_surface(screen_pixel_layout *layout) {
   return scale_picture_pixels != nullptr;
 }
 
+// SDL reports the refresh in whole hertz, or 0 when it does not know; the
+// pacing measures it from the presents where they wait for it.
 static void reset_pacing() {
   SDL_DisplayMode desktop;
-  int32_t hz = FALLBACK_REFRESH_HZ;
+  int64_t interval = 0;
   if (SDL_GetDesktopDisplayMode(0, &desktop) == 0 && desktop.refresh_rate > 0)
-    hz = desktop.refresh_rate;
-  refresh_interval_ns = NANOSECONDS / hz;
-  pacing_by_sleep = 0;
-  pacing_presents = 0;
-  pacing_window_start_ns = 0;
-  last_present_ns = 0;
+    interval = NANOSECONDS / desktop.refresh_rate;
+  pace_start(interval);
 }
 
 static int create_renderer() {
@@ -304,44 +291,6 @@ uint8_t *screen_lock(int32_t *pitch) {
   return static_cast<uint8_t *>(pixels);
 }
 
-// Where the renderer waits for the display's refresh, nothing is added on
-// top: a sleep to a refresh rate that the system rounds to whole hertz would
-// drift against the real one and skip a refresh every second or so. So
-// presents are not slept as long as each window of them, back to back, takes
-// at least three quarters of its refresh intervals (a renderer that waits,
-// or a machine too slow to need the wait). The first window that comes in
-// faster shows presenting does not wait: from then on each present is slept
-// to the next refresh.
-static void watch_presents(int64_t now) {
-  ++pacing_presents;
-  if (pacing_presents <= PACING_WARM_UP_PRESENTS) {
-    pacing_window_start_ns = now;
-    return;
-  }
-  if (pacing_presents < PACING_WARM_UP_PRESENTS + PACING_WINDOW_PRESENTS) return;
-  const int64_t window_ns = now - pacing_window_start_ns;
-  if (window_ns * 4 < refresh_interval_ns * PACING_WINDOW_PRESENTS * 3) pacing_by_sleep = 1;
-  pacing_presents = PACING_WARM_UP_PRESENTS; // the next window starts here
-  pacing_window_start_ns = now;
-}
-
-// Frames start at whole intervals apart: the sleep comes after the present,
-// so the next frame is composed from the song as it is at the refresh and
-// shown as soon as it is drawn. The picture then trails its cue by the
-// composing time, not by a further interval (sleeping before the present
-// kept presents evenly spaced to the microsecond, and every picture a frame
-// late against its note).
-static void wait_for_next_refresh() {
-  const int64_t due = last_present_ns + refresh_interval_ns;
-  const int64_t now = screen_platform_now_ns();
-  if (now < due) {
-    screen_platform_sleep_until_ns(due);
-    last_present_ns = due;
-  } else {
-    last_present_ns = now; // late: the next interval starts now
-  }
-}
-
 // A new surface (first present, or the window changed size): where the
 // picture goes, and black bars, written once here and left alone by every
 // later present.
@@ -370,15 +319,22 @@ static int draw_into_window_surface() {
   return drawn;
 }
 
-static int draw_with_renderer() {
-  if (sdl_texture == nullptr) return 0;
-  SDL_UnlockTexture(sdl_texture);
+// The texture drawn into the renderer's back buffer; also again for each
+// refresh a picture is held over (the texture still holds it: nothing locked
+// it since).
+static int draw_texture() {
   SDL_SetRenderDrawColor(sdl_renderer, 0, 0, 0, SDL_ALPHA_OPAQUE);
   int result = SDL_RenderClear(sdl_renderer) == 0;
   result &= SDL_RenderCopy(sdl_renderer, sdl_texture, nullptr, nullptr) == 0;
   // The drawing runs now, so that only showing it may wait.
   SDL_RenderFlush(sdl_renderer);
   return result;
+}
+
+static int draw_with_renderer() {
+  if (sdl_texture == nullptr) return 0;
+  SDL_UnlockTexture(sdl_texture);
+  return draw_texture();
 }
 
 // Only the picture changes from one present to the next; the bars are sent
@@ -397,23 +353,33 @@ static int show_drawn() {
   return 1;
 }
 
+// Presents the new frame, then again at each refresh it is held over, until
+// the next frame is to be composed.
 int screen_present() {
   if (!sdl_locked || (!scale_by_processor && sdl_renderer == nullptr)) return 0;
   sdl_locked = 0;
-  const int drawn = scale_by_processor ? draw_into_window_surface() : draw_with_renderer();
-  if (pacing_by_sleep) {
-    const int result = show_drawn() && drawn;
-    wait_for_next_refresh();
-    return result;
+  int result = scale_by_processor ? draw_into_window_surface() : draw_with_renderer();
+  int slept = 0;
+  for (;;) {
+    const int64_t called = screen_platform_now_ns();
+    result &= show_drawn();
+    int64_t sleep_until = 0;
+    const int32_t step = pace_after_present(called, screen_platform_now_ns(), &sleep_until);
+    if (sleep_until != 0) {
+      screen_platform_sleep_until_ns(sleep_until);
+      slept = 1;
+    }
+    if (step == PACE_COMPOSE || !result) break;
+    // Held over a refresh: the window's surface still holds the picture.
+    if (!scale_by_processor) result &= draw_texture();
   }
-  const int result = show_drawn() && drawn;
-  last_present_ns = screen_platform_now_ns();
-  watch_presents(last_present_ns);
   // Nothing slept: let others run (in a browser the page draws the canvas
   // and plays the sound only while the program waits).
-  screen_platform_yield();
+  if (!slept) screen_platform_yield();
   return result;
 }
+
+int64_t screen_frame_ahead_ns() { return pace_frame_ahead_ns(screen_platform_now_ns()); }
 
 // ---- events ----
 

@@ -35,5 +35,14 @@ struct music_cue_handlers {
 
 int music_start(const music_cue_handlers *handlers, sound_song **song);
 
-// Milliseconds of the song heard so far.
-int32_t music_time_ms(sound_song *song);
+// Milliseconds of the song as heard `ahead_ns` from now, when the frame
+// composed now is expected on screen: the output's last report moved on by
+// the steady clock since it, never more than a buffer past the report, and
+// never less than an earlier call gave. So from frame to frame the time
+// moves on by a frame's time, not in steps of a buffer.
+int32_t music_time_ms(sound_song *song, int64_t ahead_ns);
+// The arithmetic of it, in microseconds: `played_us` reported at
+// `reported_at_ns` (0: unknown, taken as now), heard at `at_ns` on the same
+// clock, and not less than `earliest_us`.
+int64_t music_smooth_us(int64_t played_us, int64_t reported_at_ns, int64_t at_ns,
+                        int64_t earliest_us);

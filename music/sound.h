@@ -79,6 +79,14 @@ int sound_set_instrument_callback(sound_song *song, sound_instrument_callback ca
 // backwards and keeps counting across the song's loop (it wraps after 24
 // days).
 int32_t sound_song_time(sound_song *song);
+// The same count in microseconds, and the time on the steady clock
+// (std::chrono::steady_clock, nanoseconds) at which the output last moved it
+// on, 0 when that is not known (the count is then as good as now). 1, or 0
+// without a song.
+int sound_song_report(sound_song *song, int64_t *played_us, int64_t *reported_at_ns);
+// The output's buffer, in sample frames: what the layer hands the output at
+// a time (16 ms at 32000 Hz).
+constexpr int32_t SOUND_BUFFER_FRAMES = 512;
 
 // Stops and releases a song, and closes the output. The program keeps its
 // song and output for the whole run; music_start closes the output again

@@ -105,6 +105,13 @@ int32_t sound_song_time(sound_song *song) {
   return sound_memory_time;
 }
 
+int sound_song_report(sound_song *song, int64_t *played_us, int64_t *reported_at_ns) {
+  sound_memory_record(SOUND_MEMORY_TIME)->song = song;
+  *played_us = int64_t(sound_memory_time) * 1000;
+  *reported_at_ns = 0;
+  return song != nullptr;
+}
+
 void sound_free_song(sound_song *song) {
   if (song != nullptr) song->playing = 0;
 }

@@ -20,8 +20,10 @@
 //
 // Shared with the frame loop: the playing song (under the output's lock,
 // which it also holds around the fill routine), each song's count of frames
-// played out (one relaxed atomic: a counter with nothing published alongside
-// it) and the instrument callbacks (release on install, acquire on use, so
+// played out with the time it moved on (the time stored first, the count
+// released after it: a reader that acquires a count sees its time or a
+// later one, which only holds the smoothed clock back) and the instrument
+// callbacks (release on install, acquire on use, so
 // whatever the installer set up before installing is visible to the
 // handler).
 #include "files/data_files.h"
@@ -29,12 +31,13 @@
 #include "music/sound_output.h"
 #include "music/sound_xmp_song.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 
 namespace {
 
-constexpr uint16_t SOUND_DEVICE_BUFFER_FRAMES = 512;
+constexpr uint16_t SOUND_DEVICE_BUFFER_FRAMES = SOUND_BUFFER_FRAMES;
 // Room for every note of a second of sound handed ahead at 64 channels and
 // short ticks; a note that finds the queue full runs early rather than never.
 constexpr int32_t SOUND_CUE_CAPACITY = 4096;
@@ -64,8 +67,12 @@ void sound_call_handler(sound_song *song) {
 // The song has played out up to frame `played`, and the notes before frame
 // `due` start playing: the clock moves on and their handlers run, in order.
 void sound_advance(sound_song *song, int64_t played, int64_t due) {
-  if (played > song->played.load(std::memory_order_relaxed))
-    song->played.store(played, std::memory_order_relaxed);
+  if (played > song->played.load(std::memory_order_relaxed)) {
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    song->played_at_ns.store(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count(),
+                             std::memory_order_relaxed);
+    song->played.store(played, std::memory_order_release);
+  }
   while (sound_due_count > 0 && sound_due_cues[sound_due_first].sample < due)
     sound_call_handler(song);
 }
@@ -181,6 +188,14 @@ int32_t sound_song_time(sound_song *song) {
   if (song == nullptr || song->mixing_rate == 0) return 0;
   const int64_t frames = song->played.load(std::memory_order_relaxed);
   return int32_t(frames * 1000 / song->mixing_rate);
+}
+
+int sound_song_report(sound_song *song, int64_t *played_us, int64_t *reported_at_ns) {
+  if (song == nullptr || song->mixing_rate == 0) return 0;
+  const int64_t frames = song->played.load(std::memory_order_acquire);
+  *reported_at_ns = song->played_at_ns.load(std::memory_order_relaxed);
+  *played_us = frames * 1000000 / song->mixing_rate;
+  return 1;
 }
 
 void sound_free_song(sound_song *song) {

@@ -33,6 +33,7 @@ struct sound_song {
 
   // Frame loop and audio thread.
   std::atomic<int64_t> played; // sample frames the device has taken
+  std::atomic<int64_t> played_at_ns; // the steady clock when `played` last moved on
   std::atomic<sound_instrument_callback> callbacks[SOUND_INSTRUMENT_SLOTS];
 };
 

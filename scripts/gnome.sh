@@ -5,9 +5,10 @@
 # remote desktop (scripts/gnome-remote.py, which also takes the screenshots).
 # It runs as the unprivileged user of scripts/desktop.sh, on a session bus of
 # its own, and everything lives in DIR, so parallel runs never meet.
-#   gnome.sh start DIR [RATE]  start (screen 1280 x 720 at RATE Hz, default 60);
-#                              prints the environment a client needs, one
-#                              NAME=VALUE a line
+#   gnome.sh start DIR [MODE]  start (screen MODE: WxH@RHz as sway.sh takes it,
+#                              or a rate alone for 1280 x 720; default
+#                              1280x720@60Hz); prints the environment a
+#                              client needs, one NAME=VALUE a line
 #   gnome.sh run DIR CMD...    runs CMD as the desktop's user, in its environment
 #   gnome.sh key DIR KEYSYM    presses and releases KEYSYM (an X keysym name)
 #   gnome.sh screenshot DIR FILE  the whole screen into FILE (PNG)
@@ -22,7 +23,7 @@ source "$here/desktop.sh"
 what=${1:-}
 dir=${2:-}
 usage() {
-  echo "usage: gnome.sh start DIR [RATE] | run DIR CMD... | key DIR KEYSYM | screenshot DIR FILE | stop DIR" >&2
+  echo "usage: gnome.sh start DIR [MODE] | run DIR CMD... | key DIR KEYSYM | screenshot DIR FILE | stop DIR" >&2
   exit 2
 }
 [[ -n $what && -n $dir ]] || usage
@@ -71,8 +72,9 @@ stop_desktop() {
 }
 
 start_desktop() {
-  local rate=$1 private_run=() private_systemd=no system_bus=
-  [[ $rate =~ ^[0-9]+([.][0-9]+)?$ ]] || usage
+  local mode=${1%Hz} private_run=() private_systemd=no system_bus=
+  [[ $mode == *@* ]] || mode=1280x720@$mode
+  [[ $mode =~ ^[0-9]+x[0-9]+@[0-9]+([.][0-9]+)?$ ]] || usage
   command -v gnome-shell >/dev/null && command -v Xwayland >/dev/null &&
     command -v dbus-daemon >/dev/null && /usr/bin/python3 -c 'import dbus' 2>/dev/null || exit 77
   # Where systemd's folders name seats but no logind answers, the shell runs
@@ -88,7 +90,7 @@ start_desktop() {
   make_desktop_user || exit 77
   as_user mkdir -p "$runtime" "$dir/home"
   chmod 700 "$runtime"
-  in_background shell "${private_run[@]}" "$here/gnome.sh" session "$dir" "$rate" \
+  in_background shell "${private_run[@]}" "$here/gnome.sh" session "$dir" "$mode" \
     "$private_systemd" "$system_bus"
   for _ in $(seq 600); do
     grep -q 'GNOME Shell started' "$dir/shell.log" && [[ -S $runtime/wayland-0 ]] && break
@@ -119,7 +121,7 @@ start_desktop() {
 # In the shell's own session (and mount namespace where it needs one): the
 # buses, then the shell, as the desktop's user.
 session() {
-  local rate=$1 private_systemd=$2 system_bus=$3
+  local mode=$1 private_systemd=$2 system_bus=$3
   if [[ $private_systemd == yes ]]; then mount -t tmpfs tmpfs /run/systemd || exit 1; fi
   # shellcheck disable=SC2016 # expanded by the user's shell
   as_user env HOME="$dir/home" XDG_RUNTIME_DIR="$runtime" \
@@ -135,13 +137,13 @@ session() {
         bus "$SYSTEM_BUS"
         export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$SYSTEM_BUS
       fi
-      exec gnome-shell --headless --wayland --virtual-monitor "1280x720@$0"' "$rate"
+      exec gnome-shell --headless --wayland --virtual-monitor "$0"' "$mode"
 }
 
 case $what in
 start)
   stop_desktop
-  start_desktop "${3:-60}"
+  start_desktop "${3:-1280x720@60Hz}"
   ;;
 session)
   session "$3" "$4" "${5:-}"

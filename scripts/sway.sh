@@ -5,8 +5,12 @@
 # keyboard focus. It runs as the unprivileged user of scripts/desktop.sh.
 # Everything lives in DIR (given to the user), so parallel runs with
 # different folders never meet.
-#   sway.sh start DIR        start (screen 640 x 480); prints the environment a
-#                            client needs, one NAME=VALUE a line
+#   sway.sh start DIR [MODE] start (screen MODE, WxH or WxH@RHz; default
+#                            640x480); prints the environment a client needs,
+#                            one NAME=VALUE a line
+#   sway.sh mode DIR MODE    gives the running desktop's screen another mode
+#                            (the headless backend keeps whole milliseconds
+#                            per frame: 60 Hz comes as 62.5 frames a second)
 #   sway.sh run DIR CMD...   runs CMD as the desktop's user, in its environment
 #   sway.sh key DIR KEY      presses and releases KEY (an XKB key name)
 #   sway.sh stop DIR         stop the desktop
@@ -17,7 +21,7 @@ source "$(dirname "$0")/desktop.sh"
 what=${1:-}
 dir=${2:-}
 if [[ -z $what || -z $dir ]]; then
-  echo "usage: sway.sh start|run|key|stop DIR [CMD...]" >&2
+  echo "usage: sway.sh start|run|key|mode|stop DIR [CMD...]" >&2
   exit 2
 fi
 use_folder "$dir"
@@ -35,13 +39,18 @@ stop_desktop() {
   rm -rf "$runtime" "$dir/x-display"
 }
 
+# A mode as sway's output command takes it: WxH, or a custom WxH@RHz.
+mode_argument() {
+  if [[ $1 == *@* ]]; then echo "--custom ${1%Hz}Hz"; else echo "$1"; fi
+}
+
 start_desktop() {
   command -v sway >/dev/null && command -v Xwayland >/dev/null || exit 77
   make_desktop_user || exit 77
   as_user mkdir -p "$runtime"
   chmod 700 "$runtime"
   cat >"$dir/config" <<EOF
-output HEADLESS-1 mode 640x480 position 0 0
+output HEADLESS-1 mode $(mode_argument "$1") position 0 0
 xwayland enable
 exec echo \$DISPLAY > $dir/x-display
 EOF
@@ -75,7 +84,10 @@ start_keyboard() {
 case $what in
 start)
   stop_desktop
-  start_desktop
+  start_desktop "${3:-640x480}"
+  ;;
+mode)
+  "$0" run "$dir" swaymsg -- output HEADLESS-1 mode $(mode_argument "$3") >/dev/null
   ;;
 run)
   shift 2
@@ -95,7 +107,7 @@ stop)
   stop_desktop
   ;;
 *)
-  echo "usage: sway.sh start|run|key|stop DIR [CMD...]" >&2
+  echo "usage: sway.sh start|run|key|mode|stop DIR [CMD...]" >&2
   exit 2
   ;;
 esac

@@ -17,7 +17,8 @@ int demo_main() {
     return 1;
   }
   for (;;) {
-    frame_time_ms = music_time_ms(song);
+    // The song as heard when this frame is expected on screen.
+    frame_time_ms = music_time_ms(song, display_frame_ahead_ns());
     show_compose_frame(frame_time_ms);
     display_update(show_frame_shown());
   }

@@ -1,8 +1,11 @@
 // quarvelin-capture: records the show into a video file, frame by frame, as
 // fast as the machine can compose and encode.
 //
-// Each frame is composed by the show's own frame routine at the song time the
-// live clock would give it (whole milliseconds), after the cues heard by then;
+// The show composes 60 frames a second at any frame rate, as on a screen of
+// any refresh: each frame is composed by the show's own frame routine at the
+// song time the live clock would give it (whole milliseconds), after the cues
+// heard by then, and written for every output frame it is on screen at
+// (none, below 60 frames a second, for some);
 // the cues and the sound track come from the sound layer's offline rendering
 // of the same song. Nothing depends on the wall clock, so the same arguments
 // give the same file.
@@ -45,7 +48,9 @@ const char USAGE[] =
     "\n"
     "  --seconds N   length in seconds (decimals allowed, up to 3600); default: one\n"
     "                pass of the song, up to where it starts again\n"
-    "  --fps F       frames per second, 1 to 240; default 60\n"
+    "  --fps F       frames per second of the file, 1 to 240; default 60. The show\n"
+    "                composes 60 a second whatever F: at 120 each is written\n"
+    "                twice, at 144 two or three times\n"
     "  --size WxH    picture size, at least 640x480; the show's 640 x 480 frame is\n"
     "                scaled by the largest whole number that fits, nearest pixel,\n"
     "                centred on black; default 640x480\n"
@@ -61,7 +66,7 @@ const char USAGE[] =
 struct options {
   std::string output;
   double seconds = 0; // 0: one pass of the song
-  int32_t fps = 60;
+  int32_t fps = FRAMES_PER_SECOND;
   int32_t width = FRAME_WIDTH;
   int32_t height = FRAME_HEIGHT;
   bool lossless = false;
@@ -187,12 +192,13 @@ bool capture(const options &args, const song_rendering &song, capture_encoder *e
   clear_frame(frame_buffer);
   size_t next_cue = 0;
   int64_t sound_sent = 0;
+  int64_t composed = 0; // show frames composed so far
   for (int64_t k = 0; k < total; ++k) {
     if (stop_requested) {
       *error = "interrupted";
       return false;
     }
-    capture_compose_frame(song, k, args.fps, &next_cue);
+    capture_compose_frame(song, k, args.fps, &next_cue, &composed);
     if (!capture_encode_video(encoder, show_frame_shown(), error)) return false;
     const int64_t sound_end = std::min(song.frames, (k + 1) * rate / args.fps);
     if (!capture_encode_audio(encoder, song.samples.data() + 2 * sound_sent, sound_end - sound_sent,

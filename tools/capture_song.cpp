@@ -1,6 +1,7 @@
 // The show played offline for the tools: the rendered song and its frames.
 #include "tools/capture_song.h"
 
+#include "compose/compose.h"
 #include "files/data_files.h"
 #include "music/music.h"
 #include "show/show.h"
@@ -47,10 +48,14 @@ static void apply_cue(const sound_cue &cue) {
     on_cue_credits(nullptr, 0);
 }
 
-void capture_compose_frame(const song_rendering &song, int64_t k, int32_t fps, size_t *next_cue) {
-  const int64_t time_ms = k * 1000 / fps;
-  while (*next_cue < song.cues.size() &&
-         song.cues[*next_cue].sample * 1000 <= time_ms * MUSIC_MIXING_RATE)
-    apply_cue(song.cues[(*next_cue)++]);
-  show_compose_frame(int32_t(time_ms));
+void capture_compose_frame(const song_rendering &song, int64_t k, int32_t fps, size_t *next_cue,
+                           int64_t *composed) {
+  const int64_t shown = k * FRAMES_PER_SECOND / fps;
+  for (; *composed <= shown; ++*composed) {
+    const int64_t time_ms = *composed * 1000 / FRAMES_PER_SECOND;
+    while (*next_cue < song.cues.size() &&
+           song.cues[*next_cue].sample * 1000 <= time_ms * MUSIC_MIXING_RATE)
+      apply_cue(song.cues[(*next_cue)++]);
+    show_compose_frame(int32_t(time_ms));
+  }
 }

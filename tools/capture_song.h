@@ -21,8 +21,13 @@ struct song_rendering {
 // missing song.
 bool render_song(double seconds, const char *program, song_rendering *out, std::string *error);
 
-// Composes frame `k` of the show at `fps` frames a second: at the song time
-// the live clock would give it (whole milliseconds), after the cues heard by
-// then (`*next_cue` is the first cue not yet applied; 0 before frame 0). The
-// frame to record is show_frame_shown().
-void capture_compose_frame(const song_rendering &song, int64_t k, int32_t fps, size_t *next_cue);
+// Brings the show up to output frame `k` of a recording at `fps` frames a
+// second: the show composes 60 frames a second whatever the recording's rate
+// (as on any screen), so this composes every show frame due by then, each at
+// the song time the live clock gives it (whole milliseconds), after the cues
+// heard by then. `*next_cue` is the first cue not yet applied and `*composed`
+// the show frames composed so far (both 0 before frame 0). The frame to
+// record is show_frame_shown(): the last one composed, written again for
+// every output frame it covers.
+void capture_compose_frame(const song_rendering &song, int64_t k, int32_t fps, size_t *next_cue,
+                           int64_t *composed);

@@ -140,8 +140,9 @@ bool count_show(counting *count, std::string *error) {
   const int32_t fps = count->args->fps;
   const int64_t total = (song.frames * fps + MUSIC_MIXING_RATE - 1) / MUSIC_MIXING_RATE;
   size_t next_cue = 0;
+  int64_t composed = 0;
   for (int64_t k = 0; k < total; ++k) {
-    capture_compose_frame(song, k, fps, &next_cue);
+    capture_compose_frame(song, k, fps, &next_cue, &composed);
     if (!take(count, k, show_frame_shown(), FRAME_WIDTH, FRAME_HEIGHT, FRAME_WIDTH)) break;
   }
   return true;

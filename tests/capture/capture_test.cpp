@@ -41,11 +41,13 @@ std::string quoted(const fs::path &path) {
   return out;
 }
 
-// The show as a fresh start in `folder` plays it, frame after frame at `fps`,
-// with the cues and sound of the song rendered for `sound_frames`.
+// The show as a fresh start in `folder` plays it, 60 composed frames a second
+// seen at `fps` frames a second, with the cues and sound of the song rendered
+// for `sound_frames`.
 struct reference_show {
   int32_t fps = 0;
-  int64_t next_frame = 0;
+  int64_t next_frame = 0; // of the file
+  int64_t composed = 0;   // show frames composed
   std::vector<sound_cue> cues;
   size_t next_cue = 0;
   std::vector<int16_t> samples;
@@ -72,18 +74,22 @@ reference_show start_reference(const fs::path &folder, int32_t fps, int64_t soun
   return show;
 }
 
-// The next frame, scaled by `scale` and centred on black in `width` x `height`.
+// The file's next frame (the show frame on screen at its time), scaled by
+// `scale` and centred on black in `width` x `height`.
 std::vector<uint32_t> next_reference_frame(reference_show *show, int width, int height, int scale) {
-  const int64_t time_ms = show->next_frame++ * 1000 / show->fps;
-  for (; show->next_cue < show->cues.size() &&
-         show->cues[show->next_cue].sample * 1000 <= time_ms * MUSIC_MIXING_RATE;
-       ++show->next_cue) {
-    int32_t instrument = show->cues[show->next_cue].instrument;
-    if (instrument == CUE_INSTRUMENT_NEXT_SCENE) on_cue_next_scene(nullptr, 0);
-    if (instrument == CUE_INSTRUMENT_LOGO) on_cue_logo(nullptr, 0);
-    if (instrument == CUE_INSTRUMENT_CREDITS) on_cue_credits(nullptr, 0);
+  const double at_seconds = double(show->next_frame++) / show->fps;
+  for (; double(show->composed) / 60 <= at_seconds + 1e-9; ++show->composed) {
+    const int64_t time_ms = show->composed * 1000 / 60;
+    for (; show->next_cue < show->cues.size() &&
+           show->cues[show->next_cue].sample * 1000 <= time_ms * MUSIC_MIXING_RATE;
+         ++show->next_cue) {
+      int32_t instrument = show->cues[show->next_cue].instrument;
+      if (instrument == CUE_INSTRUMENT_NEXT_SCENE) on_cue_next_scene(nullptr, 0);
+      if (instrument == CUE_INSTRUMENT_LOGO) on_cue_logo(nullptr, 0);
+      if (instrument == CUE_INSTRUMENT_CREDITS) on_cue_credits(nullptr, 0);
+    }
+    show_compose_frame(int32_t(time_ms));
   }
-  show_compose_frame(int32_t(time_ms));
   std::vector<uint32_t> out(size_t(width) * size_t(height), 0);
   const int left = (width - FRAME_WIDTH * scale) / 2, top = (height - FRAME_HEIGHT * scale) / 2;
   for (int y = 0; y < FRAME_HEIGHT * scale; ++y)
@@ -198,6 +204,38 @@ TEST_F(CaptureTest, LosslessCaptureIsTheShowFrameByFrameAndTheSongSampleBySample
   reference_show show = start_reference(show_folder, 60, 3 * MUSIC_MIXING_RATE);
   expect_show(folder / "a.mkv", &show, 180, 1);
   expect_same_bytes(folder / "a.mkv", folder / "b.mkv");
+}
+
+// Above 60 frames a second each composed frame is written for every file
+// frame it covers: twice at 120, two or three times at 144, alternating.
+TEST_F(CaptureTest, AboveSixtyFramesASecondEachShowFrameIsWrittenForTheFramesItCovers) {
+  for (const int32_t fps : {120, 144}) {
+    const std::string name = "fast" + std::to_string(fps) + ".mkv";
+    ASSERT_EQ(capture(show_folder, quoted(folder / name) + " --seconds 0.5 --lossless --fps " +
+                                       std::to_string(fps)),
+              0);
+    reference_show show = start_reference(show_folder, fps, MUSIC_MIXING_RATE / 2);
+    expect_show(folder / name, &show, fps / 2, 1);
+    EXPECT_EQ(show.composed, 30); // half a second of show frames
+    std::vector<uint32_t> previous;
+    std::vector<int32_t> runs;
+    decode(
+        folder / name,
+        [&](const AVFrame *frame) {
+          std::vector<uint32_t> pixels(size_t(frame->width) * size_t(frame->height));
+          for (int y = 0; y < frame->height; ++y)
+            std::memcpy(&pixels[size_t(y) * size_t(frame->width)],
+                        frame->data[0] + y * frame->linesize[0], size_t(frame->width) * 4);
+          if (pixels == previous)
+            ++runs.back();
+          else
+            runs.push_back(1);
+          previous = std::move(pixels);
+        },
+        nullptr);
+    runs.pop_back(); // the last, cut short by the end
+    for (int32_t run : runs) EXPECT_TRUE(run == fps / 60 || run == fps / 60 + 1) << fps << ": " << run;
+  }
 }
 
 // A song whose cue notes fall in its first two seconds, one exactly on a

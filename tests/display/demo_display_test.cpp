@@ -21,7 +21,7 @@ int music_start(const music_cue_handlers *handlers, sound_song **song) {
   return music_start_result;
 }
 
-int32_t music_time_ms(sound_song *) { return 0; }
+int32_t music_time_ms(sound_song *, int64_t) { return 0; }
 
 namespace {
 

@@ -55,6 +55,8 @@ int screen_next_event(screen_event *event) {
   return 1;
 }
 
+int64_t screen_frame_ahead_ns() { return 0; }
+
 void screen_wait_event(uint32_t milliseconds) { screen_null.event_waits.push_back(milliseconds); }
 
 void screen_keep_awake(int awake) { screen_null.awake = awake; }

@@ -94,4 +94,53 @@ TEST(MusicStart, RefusedInitialisationOrLoadFailsAndGoesNoFurtherLeavingNothingO
                                                           SOUND_MEMORY_LOAD, SOUND_MEMORY_CLOSE}));
 }
 
+// The clock between the output's reports: a buffer (16 ms) reported each
+// 16 ms, a little early or late as the audio thread wakes, sampled by frames
+// a 60th of a second apart. Each frame moves on by its 60th within 2 ms and
+// never back; what it gives is never more than a buffer past the report.
+TEST(MusicClock, MovesOnByAFramesTimeBetweenReportsAndNeverBack) {
+  const int64_t buffer_us = 16000;
+  int64_t earliest = 0, previous = -1;
+  int64_t report_us = 0, report_at_ns = 0;
+  uint32_t random = 7;
+  for (int64_t frame = 0; frame < 600; ++frame) {
+    const int64_t at_ns = 100000000 + frame * 16666667;
+    // The latest report by then: buffer k reported at k * 16 ms, within 1 ms.
+    for (int64_t k = report_us / buffer_us + 1;; ++k) {
+      random = random * 1103515245u + 12345u;
+      const int64_t reported_at =
+          100000000 + k * buffer_us * 1000 + int64_t(random >> 8) % 1000000 - 500000;
+      if (reported_at > at_ns) break;
+      report_us = k * buffer_us;
+      report_at_ns = reported_at;
+    }
+    earliest = music_smooth_us(report_us, report_at_ns, at_ns, earliest);
+    EXPECT_LE(earliest, report_us + buffer_us);
+    if (previous >= 0) {
+      EXPECT_NEAR(double(earliest - previous), 16667.0, 2000.0) << "frame " << frame;
+    }
+    previous = earliest;
+  }
+}
+
+TEST(MusicClock, HoldsAtABufferPastTheReportWhenReportsStopAndNeverGoesBack) {
+  // Reported 1 s played at 10 ms; 100 ms on, no report since.
+  EXPECT_EQ(music_smooth_us(1000000, 10000000, 110000000, 0), 1016000);
+  EXPECT_EQ(music_smooth_us(1000000, 10000000, 15000000, 0), 1005000);
+  // A report behind what was given before does not take the clock back.
+  EXPECT_EQ(music_smooth_us(1000000, 10000000, 11000000, 1010000), 1010000);
+  // No report time (an output that reports what it played): the count as it is.
+  EXPECT_EQ(music_smooth_us(1000000, 0, 110000000, 0), 1000000);
+  // Over the in-memory layer the clock is the layer's time, from 0 at each start.
+  sound_memory_reset();
+  sound_song *song = nullptr;
+  ASSERT_EQ(music_start(&CUES, &song), 1);
+  sound_memory_set_time(1234);
+  EXPECT_EQ(music_time_ms(song, 5000000), 1234);
+  sound_memory_reset();
+  ASSERT_EQ(music_start(&CUES, &song), 1);
+  sound_memory_set_time(20);
+  EXPECT_EQ(music_time_ms(song, 0), 20);
+}
+
 } // namespace
