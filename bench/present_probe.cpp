@@ -9,8 +9,8 @@
 //   - on every present of the window's own surface, appends the monotonic
 //     time and the picture's mean blue (0..255, over a sparse grid) to
 //     the file named by QUARVELIN_PROBE_PICTURES_FILE (when the scene
-//     changes, as scripts/measure-picture-sound.sh looks for it).
-// Used by scripts/measure-resources.sh, measure-pacing.sh, measure-scaling.sh
+//     changes, as measure/measure-picture-sound.sh looks for it).
+// Used by measure/measure-resources.sh, measure-pacing.sh, measure-scaling.sh
 // and measure-picture-sound.sh.
 #include <SDL2/SDL.h>
 #include <dlfcn.h>

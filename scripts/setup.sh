@@ -30,8 +30,8 @@ fi
 if [[ $what == test ]]; then
   packages+=(libgtest-dev libbenchmark-dev xvfb xauth xdotool x11-apps x11-utils imagemagick sox
              openmpt123 libopenmpt-dev clang libclang-rt-14-dev "${windows_packages[@]}")
-  # A headless Wayland desktop (scripts/sway.sh) and a private sound server
-  # (scripts/sound-server.sh) for the checks on today's Linux desktops.
+  # A headless Wayland desktop (tests/support/sway.sh) and a private sound server
+  # (tests/support/sound-server.sh) for the checks on today's Linux desktops.
   packages+=(sway xwayland grim wtype pipewire wireplumber pipewire-pulse pulseaudio-utils dbus
              procps)
 fi
