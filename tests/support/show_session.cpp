@@ -1,5 +1,7 @@
 #include "show_session.h"
 
+#include "show/show.h"
+
 #include <X11/Xlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
@@ -242,11 +244,12 @@ x_connection::~x_connection() {
   if (display) XCloseDisplay(display);
 }
 
-const char *const SCENE_FILES[7] = {"2.raw", "3.raw", "4.raw", "5.raw", "6.raw", "8.raw", "7.raw"};
+const char *scene_file(int scene) { return DATA_FILES[PICTURE_FILE_FOR_CODE[scene + 1]].name; }
 
 std::vector<std::vector<uint8_t>> load_scenes(const std::string &folder) {
   std::vector<std::vector<uint8_t>> scenes;
-  for (const char *name : SCENE_FILES) scenes.push_back(read_file(folder + "/" + name));
+  for (int scene = 0; scene < SCENE_COUNT; ++scene)
+    scenes.push_back(read_file(folder + "/" + scene_file(scene)));
   return scenes;
 }
 

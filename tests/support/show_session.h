@@ -59,7 +59,7 @@ struct x_connection {
 // drawn (nonzero) pixels best match the screen's blue channel, which
 // carries the gray level through the tint, give or take `tolerance` (this
 // frame's noise, 16-bit truncation).
-extern const char *const SCENE_FILES[7];
+const char *scene_file(int scene); // the show's table (show/show.h), scene 0 first
 std::vector<std::vector<uint8_t>> load_scenes(const std::string &folder);
 struct scene_match {
   int scene = -1;

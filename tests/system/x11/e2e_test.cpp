@@ -103,7 +103,7 @@ TEST(ShowOverTime, EverySceneAppearsWithinFortySeconds) {
     sleep_seconds(0.25);
   }
   for (size_t s = 0; s < scenes.size(); ++s)
-    EXPECT_TRUE(seen.count(int(s))) << SCENE_FILES[s] << " never appeared";
+    EXPECT_TRUE(seen.count(int(s))) << scene_file(int(s)) << " never appeared";
   ASSERT_EQ(run_with_display(run.server.name(), "xdotool key Escape"), 0);
   EXPECT_EQ(run.show.wait(10), 0);
 }
