@@ -4,7 +4,7 @@
 //   xwd_compare DUMP.xwd copy_32|rgb565 SCALE LEFT TOP
 // Exit status 0 on a match, 1 on a difference (the first few are listed),
 // 2 when the dump cannot be read or does not fit.
-#include "display/display.h"
+#include "display/convert.h"
 #include "tests/support/test_frame.h"
 
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "display/display.h"
+#include "display/convert.h"
 
 #include <gtest/gtest.h>
 

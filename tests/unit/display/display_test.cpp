@@ -1,4 +1,5 @@
 // The display's logic over the null screen: what reaches the screen.
+#include "display/convert.h"
 #include "display/display.h"
 #include "display/screen_null.h"
 #include "tests/support/test_frame.h"

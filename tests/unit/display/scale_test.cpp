@@ -1,6 +1,6 @@
 // Scaling the converted frame onto screens of other sizes: where it lands,
 // which frame pixel each screen pixel shows, and black bars.
-#include "display/display.h"
+#include "display/convert.h"
 #include "display/scale.h"
 #include "tests/support/test_frame.h"
 

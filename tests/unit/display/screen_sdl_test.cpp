@@ -1,5 +1,6 @@
 // The SDL2 screen layer without a real screen: no display server at all, and
 // SDL's dummy video driver, which presents without waiting for any refresh.
+#include "display/convert.h"
 #include "display/display.h"
 #include "display/screen.h"
 
