@@ -30,11 +30,6 @@ void sleep_seconds(double seconds) {
   std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
 }
 
-std::vector<uint8_t> read_file(const std::string &path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), {});
-}
-
 static pid_t spawn(const std::vector<std::string> &arguments, const std::string &folder,
                    const std::vector<std::string> &environment, const std::string &output_path) {
   pid_t pid = fork();

@@ -2,6 +2,8 @@
 // a child process in its ready-to-run folder, screen grabs and X requests.
 #pragma once
 
+#include "tests/support/test_files.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -80,6 +82,5 @@ int run_shell(const std::string &line);
 // Runs a command with DISPLAY set; its exit status.
 int run_with_display(const std::string &display, const std::string &command);
 
-std::vector<uint8_t> read_file(const std::string &path);
 double now_seconds();
 void sleep_seconds(double seconds);

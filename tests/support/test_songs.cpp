@@ -1,9 +1,9 @@
 #include "tests/support/test_songs.h"
 
+#include "tests/support/test_files.h"
+
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
-#include <unistd.h>
 
 xm_module test_song(int channels, int rows, int speed, int instruments, int patterns) {
   xm_module song;
@@ -104,16 +104,9 @@ int64_t pass_frames(const std::vector<uint8_t> &bytes) {
 }
 
 std::string write_temp_file(const std::string &name, const std::vector<uint8_t> &bytes) {
-  std::filesystem::path folder = std::filesystem::temp_directory_path() /
-                                     ("quarvelin-music-tests-" + std::to_string(getpid()));
-  std::filesystem::create_directories(folder);
-  std::string path = (folder / name).string();
-  FILE *file = std::fopen(path.c_str(), "wb");
-  if (file) {
-    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file);
-    std::fclose(file);
-  }
-  return path;
+  static const temp_folder folder("music-tests");
+  write_file(folder.path / name, bytes);
+  return (folder.path / name).string();
 }
 
 std::vector<uint8_t> cue_song_bytes() {

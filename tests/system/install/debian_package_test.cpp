@@ -58,8 +58,8 @@ TEST(DebianPackage, InstalledByAptItRunsFromItsDesktopEntryAndPurgeRemovesEveryF
 
   const std::vector<std::string> command = exec_line("/usr/share/applications/quarvelin.desktop");
   ASSERT_FALSE(command.empty()) << "the desktop entry has no Exec line";
-  char name[] = "/tmp/quarvelin-empty-XXXXXX";
-  const fs::path empty_folder = mkdtemp(name);
+  const temp_folder empty{"empty"};
+  const fs::path &empty_folder = empty.path;
   {
     const std::vector<std::vector<uint8_t>> scenes = load_scenes("/usr/share/games/quarvelin");
     xvfb_server server;
@@ -77,7 +77,6 @@ TEST(DebianPackage, InstalledByAptItRunsFromItsDesktopEntryAndPurgeRemovesEveryF
     EXPECT_EQ(show.output(), "");
   }
   EXPECT_TRUE(fs::is_empty(empty_folder)) << "the show wrote into the current folder";
-  fs::remove_all(empty_folder);
 
   ASSERT_EQ(run_shell(APT + "purge quarvelin"), 0);
   for (const fs::path &file : files) EXPECT_FALSE(fs::exists(file)) << file << " is left";

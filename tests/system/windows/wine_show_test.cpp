@@ -21,11 +21,6 @@ const char *const WINE_SETTINGS[4] = {"WINEDEBUG=-all", "WINEDLLOVERRIDES=mscore
                                       "WINEARCH=win64",
                                       "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent"};
 
-fs::path make_temp_folder(const std::string &what) {
-  std::string name = "/tmp/quarvelin-" + what + "-XXXXXX";
-  return mkdtemp(name.data()) != nullptr ? fs::path(name) : fs::path();
-}
-
 // The build's zip, or the one QUARVELIN_WINDOWS_PACKAGE names (the release's).
 std::string package_zip() {
   const char *chosen = std::getenv("QUARVELIN_WINDOWS_PACKAGE");
@@ -34,14 +29,12 @@ std::string package_zip() {
 
 // The zip unpacked the way a user would: one folder "quarvelin" inside.
 struct unpacked_package {
-  fs::path root = make_temp_folder("windows");
+  temp_folder scratch{"windows"};
+  fs::path root = scratch.path;
   fs::path folder = root / "quarvelin";
   bool unpack() const {
-    return !root.empty() && run_shell("cd '" + root.string() + "' && '" QUARVELIN_CMAKE_COMMAND
+    return run_shell("cd '" + root.string() + "' && '" QUARVELIN_CMAKE_COMMAND
                                       "' -E tar xf '" + package_zip() + "'") == 0;
-  }
-  ~unpacked_package() {
-    if (!root.empty()) fs::remove_all(root);
   }
 };
 
@@ -66,7 +59,8 @@ std::vector<int> wine_processes(const fs::path &prefix, const std::string &progr
 // A Wine prefix of its own, created before the show starts and shut down
 // (wineserver -k) and removed at the end.
 struct wine_prefix {
-  fs::path path = make_temp_folder("wine");
+  temp_folder scratch{"wine"};
+  fs::path path = scratch.path;
   std::vector<std::string> environment() const {
     std::vector<std::string> settings(std::begin(WINE_SETTINGS), std::end(WINE_SETTINGS));
     settings.push_back("WINEPREFIX=" + path.string());
@@ -79,7 +73,7 @@ struct wine_prefix {
   }
   // The prefix is set up without a display and that session shut down.
   bool create() const {
-    if (path.empty() || run_shell(shell_settings() + "wineboot -i") != 0) return false;
+    if (run_shell(shell_settings() + "wineboot -i") != 0) return false;
     shut_down();
     return true;
   }
@@ -103,11 +97,7 @@ struct wine_prefix {
       sleep_seconds(1);
     }
   }
-  ~wine_prefix() {
-    if (path.empty()) return;
-    shut_down();
-    fs::remove_all(path);
-  }
+  ~wine_prefix() { shut_down(); } // then the folder goes
 };
 
 struct wine_show {

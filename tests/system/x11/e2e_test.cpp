@@ -23,17 +23,14 @@ const std::string SHOW_FOLDER = QUARVELIN_SHOW_DIR;
 
 // A copy of the ready-to-run folder that a test may damage.
 struct show_folder_copy {
-  fs::path path;
+  temp_folder scratch{"show"};
+  fs::path path = scratch.path;
   show_folder_copy() {
-    char name[] = "/tmp/quarvelin-show-XXXXXX";
-    path = mkdtemp(name);
     for (const auto &entry : fs::directory_iterator(SHOW_FOLDER))
       fs::copy(entry.path(), path / entry.path().filename(), fs::copy_options::overwrite_existing);
   }
-  ~show_folder_copy() { fs::remove_all(path); }
   void write(const std::string &name, const std::vector<uint8_t> &bytes) const {
-    std::ofstream(path / name, std::ios::binary | std::ios::trunc)
-        .write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
+    write_file(path / name, bytes);
   }
 };
 

@@ -1,5 +1,6 @@
 // The generator program: writes the ten files, byte for byte the same on every run.
 #include "content/content.h"
+#include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -18,26 +19,11 @@ namespace fs = std::filesystem;
 const char *const FILES[] = {"quarvelin.raw", "2.raw", "3.raw", "4.raw",       "5.raw",
                              "6.raw",         "7.raw", "8.raw", "credits.raw", "RETRO.XM"};
 
-std::vector<uint8_t> read_file(const fs::path &path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 int run_tool(const std::string &arguments, const std::string &output = "/dev/null") {
   const int status =
       std::system((std::string(QUARVELIN_CONTENT_TOOL) + " " + arguments + " >" + output + " 2>&1").c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
-
-struct temp_folder {
-  fs::path path;
-  explicit temp_folder(const std::string &name) {
-    path = fs::temp_directory_path() / ("quarvelin-content-" + name + "-" + std::to_string(::getpid()));
-    fs::remove_all(path);
-    fs::create_directories(path);
-  }
-  ~temp_folder() { fs::remove_all(path); }
-};
 
 } // namespace
 
@@ -71,11 +57,6 @@ TEST(Generator, CreatesAMissingFolderAndReportsOneItCannotWriteOrAMissingArgumen
 }
 
 namespace {
-
-void write_file(const fs::path &path, const std::vector<uint8_t> &bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc)
-      .write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
-}
 
 // The line the generator's record holds for a file it wrote: size and 64-bit FNV-1a.
 std::string record_line(const std::string &name, const std::vector<uint8_t> &bytes) {

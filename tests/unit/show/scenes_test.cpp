@@ -1,5 +1,6 @@
 #include "compose/compose.h"
 #include "show/show.h"
+#include "tests/support/test_files.h"
 #include "tests/unit/compose/reference.h"
 
 #include <gtest/gtest.h>
@@ -17,27 +18,16 @@
 
 namespace fs = std::filesystem;
 
-static void write_file(const fs::path &path, const std::vector<uint8_t> &bytes) {
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
-}
-
 // A fresh temporary directory, made the current one for the test's length.
 class InTempDirectory : public ::testing::Test {
 protected:
   void SetUp() override {
     previous = fs::current_path();
-    directory = fs::temp_directory_path() /
-                ("quarvelin-show-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                 "-" + std::to_string(std::rand()));
-    fs::create_directories(directory);
-    fs::current_path(directory);
+    fs::current_path(directory.path);
   }
-  void TearDown() override {
-    fs::current_path(previous);
-    fs::remove_all(directory);
-  }
-  fs::path previous, directory;
+  void TearDown() override { fs::current_path(previous); }
+  fs::path previous;
+  temp_folder directory{"show"};
 };
 
 using LoadRawFile = InTempDirectory;

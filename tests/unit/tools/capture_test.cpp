@@ -4,6 +4,7 @@
 #include "compose/compose.h"
 #include "music/music.h"
 #include "show/show.h"
+#include "tests/support/test_files.h"
 #include "tests/support/test_songs.h"
 
 #include <gtest/gtest.h>
@@ -163,14 +164,6 @@ void expect_show(const fs::path &path, reference_show *show, int64_t frames, int
 
 class CaptureTest : public ::testing::Test {
 protected:
-  void SetUp() override {
-    folder = fs::temp_directory_path() /
-             ("quarvelin-capture-test-" + std::to_string(getpid()) + "-" +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(folder);
-  }
-  void TearDown() override { fs::remove_all(folder); }
-
   // Runs the tool in `where` (through `runner`), its stderr to this test's
   // folder; its exit status.
   int capture(const fs::path &where, const std::string &arguments, const char *runner = "") {
@@ -179,7 +172,8 @@ protected:
     return WEXITSTATUS(std::system(command.c_str()));
   }
 
-  fs::path folder;
+  temp_folder scratch{"capture-test"};
+  fs::path folder = scratch.path;
   fs::path tool = QUARVELIN_CAPTURE_TOOL;
 };
 
