@@ -8,6 +8,7 @@ set -uo pipefail
 compare=$1 show=$2
 command -v pipewire-pulse >/dev/null && command -v parec >/dev/null || exit 77
 server=$(cd "$(dirname "$0")/../../support" && pwd)/sound-server.sh
+source "$(dirname "$server")/cpu-time.sh"
 dir=$(mktemp -d /tmp/quarvelin-pipewire-XXXXXX)
 trap 'kill -TERM $pid 2>/dev/null; wait $pid; "$server" stop "$dir"; rm -rf "$dir"' EXIT
 fail() { echo "FAIL: $*" >&2; cat "$dir/show.log" >&2; exit 1; }
@@ -52,9 +53,9 @@ sleep 5
 kill -CONT $pid
 listen "after 5 s stopped"
 "$server" stop "$dir"
-before=$(awk '{print $14 + $15}' /proc/$pid/stat)
+before=$(cpu_ticks $pid)
 sleep 3
 # A thread spinning to reopen the output would take a whole core (300 ticks).
-(($(awk '{print $14 + $15}' /proc/$pid/stat) - before < 150)) || fail "the show spins without a server"
+(($(cpu_ticks $pid) - before < 150)) || fail "the show spins without a server"
 [[ -s $dir/show.log ]] && fail "the show printed something"
 exit 0

@@ -40,7 +40,8 @@ see_scene() {
   fail "no scene on the screen $1"
 }
 tree_has() { desk swaymsg -t get_tree | tr -d ' \n' | grep -q "$1" || fail "no $1 in sway's tree"; }
-cpu_ticks() { awk '{print $14 + $15}' "/proc/$(pgrep -P $pid -x quarvelin)/stat"; }
+source "$(dirname "$0")/../../support/cpu-time.sh"
+show_ticks() { cpu_ticks "$(pgrep -P $pid -x quarvelin)"; }
 
 start_show
 see_scene "at first"
@@ -48,10 +49,10 @@ tree_has '"name":"QUARVELIN"[^{}]*"fullscreen_mode":1'
 [[ $driver == x11 ]] || tree_has '"inhibit_idle":true'
 desk swaymsg workspace 2 >/dev/null
 sleep 1
-before=$(cpu_ticks)
+before=$(show_ticks)
 sleep 3
 # A frame loop that spun instead of waiting would take a whole core (300 ticks).
-(($(cpu_ticks) - before < 150)) || fail "the show does not idle on another workspace"
+(($(show_ticks) - before < 150)) || fail "the show does not idle on another workspace"
 desk swaymsg workspace 1 >/dev/null
 see_scene "after coming back"
 if [[ $driver == wayland ]]; then "$sway" key "$dir" Escape; else desk swaymsg '[title="QUARVELIN"] kill' >/dev/null; fi
