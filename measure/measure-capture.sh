@@ -6,11 +6,10 @@
 # seconds of video per CPU second is what one core of its own would give at
 # least, as the encoders' threads only add to it.
 #   measure/measure-capture.sh [build-folder] [seconds-of-video]
-set -euo pipefail
-cd "$(dirname "$0")/.."
+source "$(dirname "$0")/measure.sh"
 build=${1:-build}
 seconds=${2:-30}
-show_dir=$(realpath "$build/show")
+measure_build "$build"
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 

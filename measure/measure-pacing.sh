@@ -6,14 +6,11 @@
 # reports the presents and the CPU share while the show is in the background.
 #   measure/measure-pacing.sh [build-folder] [seconds] [headless|xvfb]
 # Defaults: build, 20 s, headless. The long measurement is 600 s.
-set -euo pipefail
-cd "$(dirname "$0")/.."
-source tests/support/xvfb.sh
+source "$(dirname "$0")/measure.sh"
 build=${1:-build}
 seconds=${2:-20}
 where=${3:-headless}
-probe=$(realpath "$build/bench/quarvelin-present-probe.so")
-show_dir=$(realpath "$build/show")
+measure_build "$build" probe
 work=$(mktemp -d)
 xvfb_pid= show_pid= other_pid=
 cleanup() {
@@ -38,8 +35,6 @@ esac
 (cd "$show_dir" && exec env -u SDL_VIDEODRIVER "${environment[@]}" ./quarvelin) &
 show_pid=$!
 
-# User + system time of the show so far, in clock ticks.
-cpu_ticks() { sed 's/^.*) //' "/proc/$show_pid/stat" | awk '{print $12 + $13}'; }
 hz=$(getconf CLK_TCK)
 started_ns=$(date +%s%N)
 
@@ -51,7 +46,7 @@ for ((t = step; t <= seconds; t += step)); do
   kill -0 "$show_pid" 2>/dev/null || { echo "the show ended early" >&2; exit 1; }
   echo "$t $(awk '/^VmRSS:/ {print $2}' "/proc/$show_pid/status")" >>"$work/memory"
 done
-run_share=$(awk -v t="$(cpu_ticks)" -v hz="$hz" -v s="$started_ns" -v n="$(date +%s%N)" \
+run_share=$(awk -v t="$(cpu_ticks "$show_pid")" -v hz="$hz" -v s="$started_ns" -v n="$(date +%s%N)" \
   'BEGIN {printf "%.1f", 100 * t / hz / ((n - s) / 1e9)}')
 presents_in_run=$(wc -l <"$work/presents")
 
@@ -62,9 +57,9 @@ if [[ $where == xvfb ]]; then
   sleep 1
   xdotool search --sync --name xclock windowfocus --sync
   sleep 1
-  before_ticks=$(cpu_ticks) before_presents=$(wc -l <"$work/presents")
+  before_ticks=$(cpu_ticks "$show_pid") before_presents=$(wc -l <"$work/presents")
   sleep 5
-  background=$(awk -v t="$(($(cpu_ticks) - before_ticks))" -v hz="$hz" \
+  background=$(awk -v t="$(($(cpu_ticks "$show_pid") - before_ticks))" -v hz="$hz" \
     -v p="$(($(wc -l <"$work/presents") - before_presents))" \
     'BEGIN {printf "%d presents, CPU share %.1f %% of one core", p, 100 * t / hz / 5}')
 fi

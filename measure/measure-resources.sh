@@ -5,13 +5,10 @@
 # CPU share, peak resident memory and the time from start to the first
 # presented frame for each.
 #   measure/measure-resources.sh [build-folder] [seconds]
-set -euo pipefail
-cd "$(dirname "$0")/.."
-source tests/support/xvfb.sh
+source "$(dirname "$0")/measure.sh"
 build=${1:-build}
 seconds=${2:-20}
-probe=$(realpath "$build/bench/quarvelin-present-probe.so")
-show_dir=$(realpath "$build/show")
+measure_build "$build" probe
 work=$(mktemp -d)
 trap 'stop_xvfb; rm -rf "$work"' EXIT
 

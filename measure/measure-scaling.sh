@@ -7,15 +7,12 @@
 # own scaling (QUARVELIN_SCALE_BY_RENDERER=1), for comparison.
 #   measure/measure-scaling.sh [build-folder] [sizes...]
 # Default sizes: 640x480 1920x1080 2560x1440 3840x2160 (depth 24).
-set -euo pipefail
-cd "$(dirname "$0")/.."
-source tests/support/xvfb.sh
+source "$(dirname "$0")/measure.sh"
 build=${1:-build}
 shift || true
 sizes=("$@")
 [[ ${#sizes[@]} -gt 0 ]] || sizes=(640x480 1920x1080 2560x1440 3840x2160)
-probe=$(realpath "$build/bench/quarvelin-present-probe.so")
-show_dir=$(realpath "$build/show")
+measure_build "$build" probe
 work=$(mktemp -d)
 show_pid=
 cleanup() {
@@ -26,7 +23,6 @@ cleanup() {
 trap cleanup EXIT
 hz=$(getconf CLK_TCK)
 
-cpu_ticks() { sed 's/^.*) //' "/proc/$1/stat" | awk '{print $12 + $13}'; }
 monotonic_ns() { python3 -c 'import time; print(time.monotonic_ns())'; }
 
 # measure SIZE TITLE ENVIRONMENT...: one run; prints a table row.

@@ -5,11 +5,10 @@
 # more, as tests/support's comparer finds them), and the CPU share of one core
 # taken by the show and by the server (pipewire, wireplumber, pipewire-pulse).
 #   measure/measure-sound-server.sh [build-folder] [seconds]
-set -euo pipefail
-cd "$(dirname "$0")/.."
+source "$(dirname "$0")/measure.sh"
 build=${1:-build}
 seconds=${2:-60}
-show_dir=$(realpath "$build/show")
+measure_build "$build"
 work=$(mktemp -d)
 pid=
 trap '[[ -n $pid ]] && kill $pid 2>/dev/null; tests/support/sound-server.sh stop "$work"; rm -rf "$work"' EXIT
@@ -20,18 +19,13 @@ pid=$!
 sleep 1
 tests/support/sound-server.sh record "$work" "$work/heard.wav"
 
-ticks() { # utime + stime of the given processes
-  local total=0 p
-  for p in "$@"; do total=$((total + $(awk '{print $14 + $15}' "/proc/$p/stat"))); done
-  echo $total
-}
 server_pids=$(cat "$work"/pipewire.pid "$work"/wireplumber.pid "$work"/pipewire-pulse.pid)
-show_before=$(ticks $pid)
-server_before=$(ticks $server_pids)
+show_before=$(cpu_ticks $pid)
+server_before=$(cpu_ticks $server_pids)
 start_ns=$(date +%s%N)
 sleep "$seconds"
-show_ticks=$(($(ticks $pid) - show_before))
-server_ticks=$(($(ticks $server_pids) - server_before))
+show_ticks=$(($(cpu_ticks $pid) - show_before))
+server_ticks=$(($(cpu_ticks $server_pids) - server_before))
 wall=$((($(date +%s%N) - start_ns) / 1000000))
 tests/support/sound-server.sh stop-record "$work"
 

@@ -5,9 +5,7 @@
 # frame on the screen, and the CPU share while frames are shown (the show's
 # own process; all of the prefix's Wine processes; the X server).
 #   measure/measure-windows.sh [windows-build-folder] [seconds]
-set -euo pipefail
-cd "$(dirname "$0")/.."
-source tests/support/xvfb.sh
+source "$(dirname "$0")/measure.sh"
 build=$(realpath "${1:-build-windows}")
 seconds=${2:-20}
 zip=$build/quarvelin-windows-x64.zip
@@ -32,15 +30,6 @@ start_xvfb 640x480x24
 display=$DISPLAY
 
 now() { date +%s.%N; }
-ticks() { # utime + stime of the given processes, in clock ticks
-  local total=0 pid
-  for pid in "$@"; do
-    [[ -r /proc/$pid/stat ]] || continue
-    read -r -a stat < <(sed 's/^.*) //' "/proc/$pid/stat")
-    total=$((total + stat[11] + stat[12]))
-  done
-  echo "$total"
-}
 prefix_processes() { # every process whose environment names this prefix
   grep -lzx "WINEPREFIX=$1" /proc/[0-9]*/environ 2>/dev/null | cut -d/ -f3
 }
@@ -69,9 +58,9 @@ for renderer in direct3d software; do
   if [[ -z $first ]]; then echo "$renderer: no frame within 30 s"; continue; fi
   sleep 2 # past start-up
   mapfile -t wine_pids < <(prefix_processes "$prefix")
-  show0=$(ticks "$show_pid") all0=$(ticks "${wine_pids[@]}") x0=$(ticks "$xvfb_pid") t0=$(now)
+  show0=$(cpu_ticks "$show_pid") all0=$(cpu_ticks "${wine_pids[@]}") x0=$(cpu_ticks "$xvfb_pid") t0=$(now)
   sleep "$seconds"
-  show1=$(ticks "$show_pid") all1=$(ticks "${wine_pids[@]}") x1=$(ticks "$xvfb_pid") t1=$(now)
+  show1=$(cpu_ticks "$show_pid") all1=$(cpu_ticks "${wine_pids[@]}") x1=$(cpu_ticks "$xvfb_pid") t1=$(now)
   DISPLAY=$display xdotool key Escape
   status=0
   wait "$show_pid" || status=$?
