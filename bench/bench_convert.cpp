@@ -2,7 +2,7 @@
 // same conversion row by row. Compare both with BM_memcpy_frame of the same
 // run.
 #include "compose/compose.h"
-#include "display/display.h"
+#include "display/convert.h"
 
 #include <SDL.h>
 #include <benchmark/benchmark.h>

@@ -5,7 +5,7 @@
 // the screen (1440 x 1080 fills a 1920 x 1080 screen's height, 2880 x 2160 a
 // 3840 x 2160 one's).
 #include "compose/compose.h"
-#include "display/display.h"
+#include "display/convert.h"
 #include "display/scale.h"
 
 #include <benchmark/benchmark.h>

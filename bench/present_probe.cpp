@@ -9,13 +9,13 @@
 //   - on every present of the window's own surface, appends the monotonic
 //     time and the picture's mean blue (0..255, over a sparse grid) to
 //     the file named by QUARVELIN_PROBE_PICTURES_FILE (when the scene
-//     changes, as scripts/measure-picture-sound.sh looks for it);
+//     changes, as measure/measure-picture-sound.sh looks for it);
 //   - on every present, appends the monotonic time and a hash of the picture
 //     handed to SDL (the streaming texture as last unlocked, or the window's
 //     surface) to the file named by QUARVELIN_PROBE_HASHES_FILE: distinct
 //     pictures and how many presents each is shown for
-//     (scripts/measure-refresh-rates.sh).
-// Used by scripts/measure-resources.sh, measure-pacing.sh, measure-scaling.sh,
+//     (measure/measure-refresh-rates.sh).
+// Used by measure/measure-resources.sh, measure-pacing.sh, measure-scaling.sh,
 // measure-picture-sound.sh and measure-refresh-rates.sh.
 #include <SDL2/SDL.h>
 #include <dlfcn.h>

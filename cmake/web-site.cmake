@@ -68,5 +68,5 @@ endforeach()
 
 if(QUARVELIN_TESTS)
   enable_testing()
-  include(${CMAKE_SOURCE_DIR}/tests/web/web_tests.cmake)
+  include(${CMAKE_SOURCE_DIR}/tests/system/web/web_tests.cmake)
 endif()

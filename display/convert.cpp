@@ -17,7 +17,7 @@
 // QUARVELIN_CONVERT_PORTABLE builds only the first tier, and
 // QUARVELIN_CONVERT_SSE2_ONLY leaves out the third, so that the tests can run
 // every tier on one machine.
-#include "display/display.h"
+#include "display/convert.h"
 
 #include <bit>
 #include <cstring>

@@ -1,5 +1,6 @@
 // The fullscreen display: open, update, close and the window's events, over
 // the screen layer (screen.h).
+#include "display/convert.h"
 #include "display/display.h"
 #include "display/screen.h"
 

@@ -7,7 +7,7 @@
 //                                 kept, in the desktop's own pixel format (by
 //                                 the GPU where there is one, else on the
 //                                 processor into the window's surface)
-//   tests/display/screen_null.cpp no screen: keeps what was presented and
+//   display/screen_null.cpp no screen: keeps what was presented and
 //                                 hands out events queued by tests
 //
 // There is one screen per process: screen_open, then per frame lock (write

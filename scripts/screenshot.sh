@@ -8,7 +8,7 @@ build=$(realpath "${1:-build}")
 output=$(realpath -m "${2:-$build/screenshot.png}")
 seconds=${3:-12}
 cd "$(dirname "$0")/.."
-source scripts/xvfb.sh
+source tests/support/xvfb.sh
 work=$(mktemp -d)
 trap 'stop_xvfb; rm -rf "$work"' EXIT
 mkdir -p "$(dirname "$output")"

@@ -30,9 +30,9 @@ fi
 if [[ $what == test ]]; then
   packages+=(libgtest-dev libbenchmark-dev xvfb xauth xdotool x11-apps x11-utils imagemagick sox
              openmpt123 libopenmpt-dev clang libclang-rt-14-dev "${windows_packages[@]}")
-  # Headless Wayland desktops (scripts/sway.sh; scripts/gnome.sh, whose keys and
-  # screenshots go through D-Bus from Python) and a private sound server
-  # (scripts/sound-server.sh) for the checks on today's Linux desktops.
+  # Headless Wayland desktops (tests/support/sway.sh; tests/support/gnome.sh, whose
+  # keys and screenshots go through D-Bus from Python) and a private sound server
+  # (tests/support/sound-server.sh) for the checks on today's Linux desktops.
   packages+=(sway xwayland grim wtype pipewire wireplumber pipewire-pulse pulseaudio-utils dbus
              procps gnome-shell mutter python3-dbus)
 fi

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the show's web site into build-web/site, and with "test" runs it in
-# Chromium, Firefox and WebKit (tests/web).
+# Chromium, Firefox and WebKit (tests/system/web).
 #   scripts/web.sh        build the site
 #   scripts/web.sh test   build the site and run the browser tests
 # Needs the packages scripts/setup.sh installs for "web".
@@ -18,7 +18,7 @@ cmake --build build-web -j "${QUARVELIN_JOBS:-2}"
 
 if [[ $tests == ON ]]; then
   # puppeteer-core, exactly as the lock file pins it.
-  (cd tests/web && npm ci --no-audit --no-fund --loglevel=error)
+  (cd tests/system/web && npm ci --no-audit --no-fund --loglevel=error)
   # A browser's driver now and then never answers an input action on a busy
   # machine (Firefox's WebDriver BiDi, seen once in a few runs at a cold
   # start): a check that fails that way runs once more, from the start.

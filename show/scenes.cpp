@@ -25,12 +25,10 @@ void on_cue_credits(sound_song *, int32_t) {
   picture_code.store(PICTURE_CODE_CREDITS, std::memory_order_relaxed);
 }
 
-// Buffers are in load order (logo, "2.raw" .. "8.raw", credits); codes 6 and
-// 7 show "8.raw" and "7.raw" in that order.
+// Buffers are in load order, so the table's file index is the buffer's.
 static const uint8_t *picture_for_code(int32_t code) {
-  static const int32_t buffer_for_code[PICTURE_COUNT] = {0, 1, 2, 3, 4, 5, 7, 6, 8};
   if (code < 0 || code >= PICTURE_COUNT) return nullptr;
-  return show_pictures[buffer_for_code[code]];
+  return show_pictures[PICTURE_FILE_FOR_CODE[code]];
 }
 
 const uint8_t *show_scene_picture(int32_t code) {

@@ -6,9 +6,10 @@
 // named by picture_code, then sets picture_code from the scene table, so the
 // value chosen in one frame is what the next frame draws.
 //
-// Picture codes: 0 logo (163 x 361 at (120, 120), keyed), 1..7 the scenes
-// (full frame, keyed; code 6 is "8.raw" and code 7 is "7.raw"), 8 the credits
-// (full frame, opaque), anything else draws nothing.
+// Picture codes (PICTURE_FILE_FOR_CODE says which data file each draws):
+// 0 logo (163 x 361 at (120, 120), keyed), 1..7 the scenes in the order the
+// song brings them (full frame, keyed), 8 the credits (full frame, opaque),
+// anything else draws nothing.
 #pragma once
 
 #include "files/data_files.h"
@@ -26,6 +27,14 @@ constexpr int32_t LOGO_X = 120;
 constexpr int32_t LOGO_Y = 120;
 constexpr int32_t LOGO_WIDTH = DATA_FILES[DATA_FILE_LOGO].width;
 constexpr int32_t LOGO_HEIGHT = DATA_FILES[DATA_FILE_LOGO].height;
+
+// The one table from picture code to picture: the index in DATA_FILES (and
+// in show_pictures) of the file each code draws. The scenes come in file
+// order but for the last two: code 6 draws "8.raw" and code 7 "7.raw".
+constexpr int32_t PICTURE_FILE_FOR_CODE[PICTURE_COUNT] = {
+    DATA_FILE_LOGO, DATA_FILE_FIRST_SCENE,     DATA_FILE_FIRST_SCENE + 1, DATA_FILE_FIRST_SCENE + 2,
+    DATA_FILE_FIRST_SCENE + 3, DATA_FILE_FIRST_SCENE + 4, DATA_FILE_FIRST_SCENE + 6,
+    DATA_FILE_FIRST_SCENE + 5, DATA_FILE_CREDITS};
 
 extern const int32_t scene_table[SCENE_COUNT];
 // Shared with the sound layer's thread: single relaxed loads and stores.

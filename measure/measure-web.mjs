@@ -1,0 +1,101 @@
+// Measures the web site (build-web/site) as a visitor gets it: the bytes
+// downloaded (gzip -9, as a server would send them), and in each browser
+// (Chromium, Firefox, WebKit) the time from the click to the first frame,
+// the frame rate and the browser's processor share over `seconds` of the
+// show, and the longest gap in the sound heard, as it plays and while the
+// page's thread is kept busy 150 ms of every 200 ms (in Chromium also with
+// its processor slowed fourfold).
+//   tests/support/browser-env.sh node measure/measure-web.mjs [SITE_DIR] [SECONDS] [BROWSER...]
+// Needs tests/system/web's npm packages and the web build's native tools
+// (scripts/web.sh test builds both).
+import { execFileSync } from 'node:child_process';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import zlib from 'node:zlib';
+import { BROWSERS, openShowPage, recordSound, sleep, slowPage, waitFor } from '../tests/support/browsers.mjs';
+
+const siteDir = process.argv[2] || 'build-web/site';
+const seconds = Number(process.argv[3] || 10);
+const browsers = process.argv.length > 4 ? process.argv.slice(4) : BROWSERS;
+const native = path.join(siteDir, '../native');
+const judge = path.join(native, 'tests/support/sound_compare');
+const song = path.join(native, 'show/RETRO.XM');
+const work = fs.mkdtempSync(path.join(os.tmpdir(), 'quarvelin-measure-web-'));
+
+let raw = 0, compressed = 0;
+for (const name of fs.readdirSync(siteDir).sort()) {
+  const bytes = fs.readFileSync(path.join(siteDir, name));
+  const gz = zlib.gzipSync(bytes, { level: 9 }).length;
+  raw += bytes.length;
+  compressed += gz;
+  console.log(`${name}: ${bytes.length} bytes, ${gz} compressed`);
+}
+console.log(`site: ${raw} bytes, ${compressed} compressed`);
+
+// Processor time (user + system, in clock ticks) of `pid` and every process
+// descending from it.
+function treeTicks(pid) {
+  const parent = new Map(), ticks = new Map();
+  for (const entry of fs.readdirSync('/proc').filter((p) => /^\d+$/.test(p))) {
+    try {
+      const fields = fs.readFileSync(`/proc/${entry}/stat`, 'utf8').split(') ')[1].split(' ');
+      parent.set(Number(entry), Number(fields[1]));
+      ticks.set(Number(entry), Number(fields[11]) + Number(fields[12]));
+    } catch { /* the process ended meanwhile */ }
+  }
+  let total = 0;
+  for (const [process, count] of ticks) {
+    for (let p = process; p > 1; p = parent.get(p) || 0) {
+      if (p === pid) {
+        total += count;
+        break;
+      }
+    }
+  }
+  return total;
+}
+
+const hz = Number(execFileSync('getconf', ['CLK_TCK'], { encoding: 'utf8' }));
+for (const name of browsers) {
+  const page = await openShowPage(name, siteDir);
+  try {
+    const clicked = await page.evaluate(() => performance.now());
+    await page.click('#start-button');
+    await waitFor(page, () => window.frameLog.count > 0 && Boolean(window.quarvelinShow), 30000);
+    const firstFrame = await page.evaluate(() => window.frameLog.first);
+    await sleep(1000);
+
+    const framesBefore = await page.evaluate(() => window.frameLog.count);
+    const ticksBefore = treeTicks(page.pid);
+    const started = Date.now();
+    const steady = await recordSound(path.join(work, `${name}.wav`), () => sleep(seconds * 1000), judge, song);
+    const elapsed = (Date.now() - started) / 1000;
+    const frames = (await page.evaluate(() => window.frameLog.count)) - framesBefore;
+    const ticks = treeTicks(page.pid) - ticksBefore;
+    const busy = await recordSound(path.join(work, `${name}-busy.wav`), async () => {
+      await slowPage(page);
+      await sleep(3500);
+    }, judge, song);
+    // Where the driver can, the page's processor slowed fourfold as well.
+    let throttled = null;
+    if (page.throttle) {
+      throttled = await recordSound(path.join(work, `${name}-throttled.wav`), async () => {
+        await page.throttle(4);
+        await slowPage(page);
+        await sleep(3500);
+        await page.throttle(1);
+      }, judge, song);
+    }
+    console.log(`${name}: click to first frame ${(firstFrame - clicked).toFixed(0)} ms, ` +
+                `${(frames / elapsed).toFixed(1)} frames per second, ` +
+                `processor share ${((100 * ticks) / hz / elapsed).toFixed(0)} % of one core, ` +
+                `longest sound gap ${steady.gapMs} ms (correlation ${steady.correlation}), ` +
+                `busy page ${busy.gapMs} ms (correlation ${busy.correlation})` +
+                (throttled ? `, busy page at a quarter of the processor ${throttled.gapMs} ms` +
+                             ` (correlation ${throttled.correlation})` : ''));
+  } finally {
+    await page.close();
+  }
+}
+fs.rmSync(work, { recursive: true, force: true });

@@ -1,0 +1,43 @@
+# Where each scene cue's picture lands against its note as heard
+# (measure-picture-sound.sh): from the recording placed in the song, its
+# pieces' arrival times and the present probe's pictures log.
+#   python3 picture_sound_offsets.py PLACED WORK SOUND_COMPARE SONG RATE CUE...
+import statistics, subprocess, sys
+placed, work, compare, song, rate = sys.argv[1].split(), sys.argv[2], sys.argv[3], sys.argv[4], int(sys.argv[5])
+def song_at_first_frame(words):   # song time under the recording's first frame
+    return float(words[words.index("offset") + 1])
+# The sink's clock against the monotonic one (on a virtual machine its timer
+# may run slow by a few parts in a thousand): the slope of arrival time over
+# frames received, by least squares, with the line moved down to the earliest
+# arrival, as a piece arrives after its last frame was played, never before.
+points = [tuple(map(int, line.split())) for line in open(f"{work}/arrivals")]
+points = [(frames, ns) for ns, frames in points if frames > rate]   # the first second settles
+mean_f = sum(f for f, _ in points) / len(points)
+mean_t = sum(t for _, t in points) / len(points)
+ns_per_frame = (sum((f - mean_f) * (t - mean_t) for f, t in points) /
+                sum((f - mean_f) ** 2 for f, _ in points))
+first_ns = min(t - f * ns_per_frame for f, t in points)
+recorded_seconds = points[-1][0] / rate
+presents = [(int(t), float(b)) for t, b in (line.split() for line in open(f"{work}/pictures"))]
+offsets = []
+for cue in sorted(float(c) for c in sys.argv[6:]):
+    # Placed again from 1 s before the cue: the server's resampling lets the
+    # song drift against the sink by a few milliseconds over a run.
+    at = cue - song_at_first_frame(placed) - 1
+    if at < 2 or at + 3 > recorded_seconds:
+        continue
+    local = subprocess.run([compare, f"{work}/heard.wav", song, "--skip-seconds", str(at)],
+                           capture_output=True, text=True).stdout.split()
+    if "offset" not in local or abs(song_at_first_frame(local) - song_at_first_frame(placed)) > 0.05:
+        continue  # placed at a repeat of the music elsewhere in the song
+    heard_ns = first_ns + (cue - song_at_first_frame(local)) * rate * ns_per_frame
+    near = [i for i in range(1, len(presents)) if abs(presents[i][0] - heard_ns) < 300_000_000]
+    jump = max(near, key=lambda i: abs(presents[i][1] - presents[i - 1][1]))
+    step = abs(presents[jump][1] - presents[jump - 1][1])
+    offsets.append((presents[jump][0] - heard_ns) / 1e6)
+    print(f"cue at {cue:7.3f} s: picture {offsets[-1]:+6.1f} ms from the note heard (blue step {step:.0f})")
+if not offsets:
+    sys.exit("no scene cue fell inside the recording")
+print(f"median over {len(offsets)} cues: {statistics.median(offsets):+.1f} ms, from {min(offsets):+.1f} to "
+      f"{max(offsets):+.1f} (a frame is 16.7 ms; sink clock {1e9 / ns_per_frame:.0f} Hz; the whole recording: "
+      f"{sys.argv[1]})")

@@ -1,0 +1,215 @@
+// Serving the site on 127.0.0.1 and driving a browser on it, for the browser
+// test (tests/system/web) and the measuring script (measure-web.mjs): Debian's
+// Chromium (puppeteer-core over its DevTools protocol), Debian's Firefox ESR
+// (puppeteer-core over WebDriver BiDi) and WebKitGTK's MiniBrowser
+// (WebKitWebDriver, plain W3C WebDriver).
+// Each browser gets the same few calls; what the test adds to the page goes
+// in after the page has loaded, as WebDriver allows no more.
+import { execFileSync, spawn, spawnSync } from 'node:child_process';
+import fs from 'node:fs';
+import http from 'node:http';
+import net from 'node:net';
+import path from 'node:path';
+import { createRequire } from 'node:module';
+import { fileURLToPath } from 'node:url';
+
+// puppeteer-core as tests/system/web's lock file pins it (scripts/web.sh test installs it).
+const puppeteer = createRequire(new URL('../system/web/package.json', import.meta.url))('puppeteer-core');
+
+export const BROWSERS = ['chromium', 'firefox', 'webkit'];
+
+const CONTENT_TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css',
+                        '.wasm': 'application/wasm', '.data': 'application/octet-stream' };
+
+// Serves the files of `root` (and nothing outside it) on a free port.
+export function serve(root) {
+  root = path.resolve(root);
+  const server = http.createServer((request, response) => {
+    const name = path.normalize(decodeURIComponent(new URL(request.url, 'http://x').pathname));
+    const file = path.join(root, name === '/' ? 'index.html' : name);
+    if (!file.startsWith(root + path.sep) || !fs.existsSync(file) || !fs.statSync(file).isFile()) {
+      response.writeHead(404).end();
+      return;
+    }
+    response.writeHead(200, { 'Content-Type': CONTENT_TYPES[path.extname(file)] || 'application/octet-stream',
+                              'Content-Length': fs.statSync(file).size });
+    if (request.method === 'HEAD') response.end();
+    else fs.createReadStream(file).pipe(response);
+  });
+  return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server)));
+}
+
+export const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+
+// Counts the frames the program puts on the canvas (window.frameLog) and
+// keeps the page's errors (window.pageProblems).
+function watchPage() {
+  window.frameLog = { count: 0, first: 0 };
+  const put = CanvasRenderingContext2D.prototype.putImageData;
+  CanvasRenderingContext2D.prototype.putImageData = function (...args) {
+    if (window.frameLog.count++ === 0) window.frameLog.first = performance.now();
+    return put.apply(this, args);
+  };
+  window.pageProblems = [];
+  const error = console.error;
+  console.error = (...args) => {
+    window.pageProblems.push(`console: ${args.join(' ')}`);
+    error.apply(console, args);
+  };
+  window.addEventListener('error', (event) => window.pageProblems.push(`page error: ${event.message}`));
+  window.addEventListener('unhandledrejection',
+                          (event) => window.pageProblems.push(`page error: ${event.reason}`));
+}
+
+async function openPuppeteer(name, env) {
+  const options = name === 'firefox' ? {
+    browser: 'firefox',
+    executablePath: '/usr/bin/firefox-esr',
+  } : {
+    executablePath: '/usr/bin/chromium',
+    // Puppeteer mutes Chromium by default; the test listens.
+    ignoreDefaultArgs: ['--mute-audio'],
+    args: ['--no-sandbox', '--enable-unsafe-swiftshader', '--no-first-run',
+           '--disable-background-networking', '--disable-component-update', '--disable-sync',
+           '--window-size=800,600'],
+  };
+  const browser = await puppeteer.launch({ headless: true, protocolTimeout: 60000, env, dumpio: Boolean(process.env.QUARVELIN_BROWSER_LOG), ...options });
+  const page = (await browser.pages())[0] || await browser.newPage();
+  return {
+    pid: browser.process().pid,
+    goto: (url) => page.goto(url),
+    evaluate: (fn, ...args) => page.evaluate(fn, ...args),
+    click: (selector) => page.click(selector),
+    pressEscape: () => page.keyboard.press('Escape'),
+    // Chromium slows the page's processor by `factor` (1: full speed);
+    // Firefox's driver has no such setting.
+    throttle: name === 'firefox' ? null : (factor) => page.emulateCPUThrottling(factor),
+    close: () => browser.close(),
+  };
+}
+
+// A free TCP port on 127.0.0.1.
+function freePort() {
+  return new Promise((resolve) => {
+    const probe = net.createServer().listen(0, '127.0.0.1', () => {
+      const { port } = probe.address();
+      probe.close(() => resolve(port));
+    });
+  });
+}
+
+const MINIBROWSER = ['/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser',
+                     '/usr/lib/x86_64-linux-gnu/webkitgtk-6.0/MiniBrowser',
+                     '/usr/lib/aarch64-linux-gnu/webkit2gtk-4.1/MiniBrowser'].find((p) => fs.existsSync(p));
+
+// MiniBrowser on the X server in DISPLAY, through WebKitWebDriver.
+async function openWebKit() {
+  const port = await freePort();
+  const driver = spawn('WebKitWebDriver', [`--port=${port}`], { stdio: 'ignore' });
+  const base = `http://127.0.0.1:${port}`;
+  const call = async (method, route, body) => {
+    const response = await fetch(base + route, {
+      method, headers: { 'Content-Type': 'application/json' },
+      body: body === undefined ? undefined : JSON.stringify(body) });
+    const answer = await response.json();
+    if (!response.ok) throw new Error(`WebDriver ${route}: ${JSON.stringify(answer.value)}`);
+    return answer.value;
+  };
+  for (let i = 0; ; ++i) {
+    try {
+      await call('GET', '/status');
+      break;
+    } catch (error) {
+      if (i === 200) throw error;
+      await sleep(100);
+    }
+  }
+  const session = await call('POST', '/session', { capabilities: { alwaysMatch: {
+    'webkitgtk:browserOptions': { binary: MINIBROWSER, args: ['--automation'] } } } });
+  const at = `/session/${session.sessionId}`;
+  // The function's result, awaited in the page; errors come back as errors.
+  const evaluate = async (fn, ...args) => {
+    const script = `const done = arguments[arguments.length - 1];
+      Promise.resolve().then(() => (${fn}).apply(null, Array.from(arguments).slice(0, -1)))
+        .then((value) => done({ value }), (error) => done({ error: String(error) }));`;
+    const result = await call('POST', `${at}/execute/async`, { script, args });
+    if (result.error) throw new Error(result.error);
+    return result.value;
+  };
+  return {
+    pid: driver.pid,
+    goto: (url) => call('POST', `${at}/url`, { url }),
+    evaluate,
+    click: async (selector) => {
+      const element = await call('POST', `${at}/element`, { using: 'css selector', value: selector });
+      await call('POST', `${at}/element/${Object.values(element)[0]}/click`, {});
+    },
+    pressEscape: () => call('POST', `${at}/actions`, { actions: [{ type: 'key', id: 'keyboard', actions: [
+      { type: 'keyDown', value: '\uE00C' }, { type: 'keyUp', value: '\uE00C' }] }] }),
+    close: async () => {
+      await call('DELETE', at).catch(() => {});
+      driver.kill();
+    },
+  };
+}
+
+// Opens the site in `name` (one of BROWSERS), loaded and ready to start;
+// Chromium and Firefox run with the environment `env`.
+// `pid`: the browser's first process; all of its processes descend from it.
+export async function openShowPage(name, site, env = process.env) {
+  const browser = name === 'webkit' ? await openWebKit() : await openPuppeteer(name, env);
+  const server = await serve(site);
+  await browser.goto(`http://127.0.0.1:${server.address().port}/`);
+  await browser.evaluate(watchPage);
+  await waitFor(browser, () => document.documentElement.dataset.state === 'ready', 60000);
+  return {
+    ...browser,
+    problems: () => browser.evaluate(() => window.pageProblems),
+    close: async () => {
+      await browser.close();
+      server.close();
+    },
+  };
+}
+
+// Waits until `fn(...args)` is true in the page (a value JSON can carry).
+export async function waitFor(browser, fn, timeoutMs, ...args) {
+  const deadline = Date.now() + timeoutMs;
+  for (;;) {
+    const value = await browser.evaluate(fn, ...args);
+    if (value) return;
+    if (Date.now() > deadline) throw new Error(`timed out after ${timeoutMs} ms waiting for ${fn}`);
+    await sleep(100);
+  }
+}
+
+const SOUND_SERVER = path.join(path.dirname(fileURLToPath(import.meta.url)), 'sound-server.sh');
+
+// Records the sink of the sound server browser-env.sh started into `file`
+// while `during` runs, then judges the recording with `judge`
+// (sound_compare) against `song`: its exit status, its line, its figures.
+export async function recordSound(file, during, judge, song, judgeArgs = []) {
+  const soundDir = process.env.QUARVELIN_SOUND_DIR;
+  execFileSync(SOUND_SERVER, ['record', soundDir, file]);
+  try {
+    await during();
+  } finally {
+    execFileSync(SOUND_SERVER, ['stop-record', soundDir]);
+  }
+  const judged = spawnSync(judge, [file, song, ...judgeArgs], { encoding: 'utf8' });
+  const words = judged.stdout.trim().split(/\s+/);
+  const figure = (name) => Number(words[words.indexOf(name) + 1]);
+  return { status: judged.status, line: `${judged.stdout.trim()} ${judged.stderr.trim()}`.trim(),
+           correlation: figure('correlation'), gapMs: figure('longest-gap') };
+}
+
+// Keeps the page's thread busy 150 ms of every 200 ms for 3 s, as slow
+// frames or a pause would.
+export const slowPage = (page) => page.evaluate(() => {
+  const end = performance.now() + 3000;
+  const timer = setInterval(() => {
+    const until = performance.now() + 150;
+    while (performance.now() < until);
+    if (performance.now() > end) clearInterval(timer);
+  }, 200);
+});

@@ -1,0 +1,125 @@
+// The sound layer on an output handed its sound far ahead of playing it, which
+// reports what it has played (as the browser's does): the clock is what has
+// played, and every cue runs, in order, once its frame has played, however
+// many buffers ahead the output asks. The output here is the test's own,
+// driven step by step.
+#include "music/sound_output.h"
+#include "tests/support/test_songs.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+sound_output_fill output_fill;
+sound_output_heard output_heard;
+bool output_open = false;
+
+struct fired_cue {
+  int32_t instrument;
+  int32_t time_ms;
+};
+std::vector<fired_cue> fired;
+
+template <int32_t INSTRUMENT> void record_cue(sound_song *song, int32_t) {
+  fired.push_back({INSTRUMENT, sound_song_time(song)});
+}
+
+// Hands `frames` to the output in 512-frame buffers.
+void hand(int64_t frames) {
+  std::vector<int16_t> buffer(2 * 512);
+  for (int64_t done = 0; done < frames; done += 512) output_fill(buffer.data(), 512);
+}
+
+sound_song *play(const std::vector<uint8_t> &bytes, int64_t silent_frames) {
+  fired.clear();
+  if (!sound_init(TEST_RATE, 64, 0)) return nullptr;
+  hand(silent_frames); // the output ran before the song started
+  sound_song *song = sound_load_song(write_temp_file("queued.xm", bytes).c_str());
+  if (song == nullptr) return nullptr;
+  sound_set_instrument_callback(song, record_cue<1>, 1);
+  sound_set_instrument_callback(song, record_cue<3>, 3);
+  sound_set_instrument_callback(song, record_cue<4>, 4);
+  sound_set_instrument_callback(song, record_cue<6>, 6);
+  return sound_play_song(song) ? song : nullptr;
+}
+
+void expect_in_order(const std::vector<sound_cue> &expected, size_t count) {
+  ASSERT_EQ(fired.size(), count);
+  for (size_t i = 0; i < count; ++i) EXPECT_EQ(fired[i].instrument, expected[i].instrument) << "cue " << i;
+}
+
+TEST(QueuedOutput, ClockAndCuesFollowWhatPlayedNotWhatWasHanded) {
+  const std::vector<uint8_t> bytes = cue_song_bytes();
+  const int64_t silent = 3 * 512;
+  sound_song *song = play(bytes, silent);
+  ASSERT_NE(song, nullptr);
+  const int64_t length = 3 * pass_frames(bytes);
+  const std::vector<sound_cue> expected = render_cues(bytes, length + TEST_RATE);
+  auto cues_before = [&](int64_t frame) {
+    size_t n = 0;
+    while (n < expected.size() && expected[n].sample < frame) ++n;
+    return n;
+  };
+  // A quarter second handed ahead of what has played, the report every 100 frames.
+  int64_t handed = 0;
+  for (int64_t played = 0; played <= length; played += 100) {
+    for (; handed < played + TEST_RATE / 4; handed += 512) hand(512);
+    output_heard(silent + played);
+    ASSERT_EQ(sound_song_time(song), played * 1000 / TEST_RATE);
+    ASSERT_EQ(fired.size(), cues_before(played)) << "at frame " << played;
+  }
+  expect_in_order(expected, fired.size());
+  for (size_t i = 0; i < fired.size(); ++i) {
+    const int64_t cue_ms = expected[i].sample * 1000 / TEST_RATE;
+    EXPECT_GE(fired[i].time_ms, cue_ms) << "cue " << i;
+    EXPECT_LE(fired[i].time_ms, cue_ms + 4) << "cue " << i;
+  }
+  // A report past what was handed, or before the song, moves nothing backwards.
+  const int32_t now = sound_song_time(song);
+  output_heard(0);
+  EXPECT_EQ(sound_song_time(song), now);
+  output_heard(silent + handed + 10 * TEST_RATE);
+  EXPECT_EQ(sound_song_time(song), handed * 1000 / TEST_RATE);
+  sound_free_song(song);
+  sound_close();
+  EXPECT_FALSE(output_open);
+}
+
+TEST(QueuedOutput, NoCueIsLostWhenMoreAreHandedThanTheQueueHolds) {
+  // 32 notes every tick: three seconds ahead hold over 4000 of them.
+  xm_module dense = test_song(32, 16, 1);
+  for (int row = 0; row < 16; ++row)
+    for (int channel = 0; channel < 32; ++channel)
+      dense.patterns[0].at(row, channel) = {49, uint8_t(channel % 2 ? 1 : 3), 0, 0, 0};
+  const std::vector<uint8_t> bytes = xm_write(dense);
+  sound_song *song = play(bytes, 0);
+  ASSERT_NE(song, nullptr);
+  const int64_t ahead = 3 * TEST_RATE;
+  hand(ahead);
+  output_heard(ahead);
+  const std::vector<sound_cue> expected = render_cues(bytes, ahead);
+  EXPECT_GT(expected.size(), 4096u);
+  expect_in_order(expected, expected.size());
+  sound_free_song(song);
+  sound_close();
+}
+
+} // namespace
+
+// The test's output: the layer's calls, recorded; the test hands the sound.
+int sound_output_open(int32_t, int32_t, sound_output_fill fill) {
+  output_fill = fill;
+  output_open = true;
+  return 1;
+}
+sound_output_timing sound_output_timing_of(sound_output_heard heard) {
+  output_heard = heard;
+  return SOUND_OUTPUT_REPORTS_HEARD;
+}
+int sound_output_is_open() { return output_open; }
+void sound_output_lock() {}
+void sound_output_unlock() {}
+void sound_output_resume() {}
+void sound_output_close() { output_open = false; }
