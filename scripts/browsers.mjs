@@ -61,6 +61,19 @@ function watchPage() {
                           (event) => window.pageProblems.push(`page error: ${event.reason}`));
 }
 
+// Counts, at each paint, the frames composed since the one before
+// (window.paintFrames; run in the page once frameLog counts).
+export function countPaints() {
+  window.paintFrames = [];
+  let last = window.frameLog.count;
+  const paint = () => {
+    window.paintFrames.push(window.frameLog.count - last);
+    last = window.frameLog.count;
+    requestAnimationFrame(paint);
+  };
+  requestAnimationFrame(paint);
+}
+
 // A phone held upright: 390 x 844 CSS pixels at 3x, touch, a phone's user agent.
 const PHONE = puppeteer.KnownDevices['iPhone 13'];
 

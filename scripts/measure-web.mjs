@@ -18,7 +18,7 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import zlib from 'node:zlib';
-import { BROWSERS, openShowPage, recordSound, sleep, slowPage, waitFor } from './browsers.mjs';
+import { BROWSERS, countPaints, openShowPage, recordSound, sleep, slowPage, waitFor } from './browsers.mjs';
 
 const siteDir = process.argv[2] || 'build-web/site';
 const seconds = Number(process.argv[3] || 10);
@@ -59,18 +59,6 @@ function treeTicks(pid) {
     }
   }
   return total;
-}
-
-// Counts, at each paint, the frames composed since the one before.
-function countPaints() {
-  window.paintFrames = [];
-  let last = window.frameLog.count;
-  const paint = () => {
-    window.paintFrames.push(window.frameLog.count - last);
-    last = window.frameLog.count;
-    requestAnimationFrame(paint);
-  };
-  requestAnimationFrame(paint);
 }
 
 // How many paints each frame stayed on: "paints x frames", and the paints
