@@ -28,8 +28,9 @@ ExternalProject_Add(quarvelin-native-tools
 set_target_properties(quarvelin PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${QUARVELIN_SITE_DIR} SUFFIX .js)
 add_dependencies(quarvelin quarvelin-native-tools)
 target_link_options(quarvelin PRIVATE
-  # The frame loop runs as it is; its waits give control back to the page.
-  -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536
+  # The frame loop runs as it is; its waits give control back to the page
+  # (the wait for the next paint among them).
+  -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536 -sASYNCIFY_IMPORTS=screen_web_next_paint
   # The page makes a fresh instance for every start; the end of the program
   # ends the instance and calls the page's onExit.
   -sMODULARIZE=1 -sEXPORT_NAME=createQuarvelin -sEXIT_RUNTIME=1 -sENVIRONMENT=web

@@ -359,6 +359,11 @@ int screen_present() {
   if (!sdl_locked || (!scale_by_processor && sdl_renderer == nullptr)) return 0;
   sdl_locked = 0;
   int result = scale_by_processor ? draw_into_window_surface() : draw_with_renderer();
+  if (screen_platform_times_frames()) {
+    result &= show_drawn();
+    screen_platform_yield();
+    return result;
+  }
   int slept = 0;
   for (;;) {
     const int64_t called = screen_platform_now_ns();
@@ -379,7 +384,10 @@ int screen_present() {
   return result;
 }
 
-int64_t screen_frame_ahead_ns() { return pace_frame_ahead_ns(screen_platform_now_ns()); }
+// Where the system times the frames, each is composed at the paint that shows it.
+int64_t screen_frame_ahead_ns() {
+  return screen_platform_times_frames() ? 0 : pace_frame_ahead_ns(screen_platform_now_ns());
+}
 
 // ---- events ----
 

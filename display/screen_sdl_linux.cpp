@@ -67,4 +67,5 @@ void screen_platform_sleep_until_ns(int64_t deadline) {
 
 void screen_platform_yield() { sched_yield(); }
 
+int screen_platform_times_frames() { return 0; }
 int screen_platform_window_fills_desktop() { return 1; }

@@ -5,6 +5,11 @@
 // show, and the longest gap in the sound heard, as it plays and while the
 // page's thread is kept busy 150 ms of every 200 ms (in Chromium also with
 // its processor slowed fourfold).
+// BROWSER "chromium-phone": Chromium emulating a phone (tapped; the frame rate
+// and processor share also at a quarter of the processor; the site first
+// loaded over an emulated fast mobile network, the time to Ready).
+// BROWSER "firefox@HZ": Firefox painting HZ times a second; adds how many
+// paints each composed frame stayed on the canvas.
 //   tests/support/browser-env.sh node measure/measure-web.mjs [SITE_DIR] [SECONDS] [BROWSER...]
 // Needs tests/system/web's npm packages and the web build's native tools
 // (scripts/web.sh test builds both).
@@ -13,7 +18,7 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import zlib from 'node:zlib';
-import { BROWSERS, openShowPage, recordSound, sleep, slowPage, waitFor } from '../tests/support/browsers.mjs';
+import { BROWSERS, countPaints, openShowPage, recordSound, sleep, slowPage, waitFor } from '../tests/support/browsers.mjs';
 
 const siteDir = process.argv[2] || 'build-web/site';
 const seconds = Number(process.argv[3] || 10);
@@ -56,16 +61,48 @@ function treeTicks(pid) {
   return total;
 }
 
+// How many paints each frame stayed on: "paints x frames", and the paints
+// that got two frames or more (a frame never shown).
+function holdsOf(paintFrames) {
+  const holds = new Map();
+  let held = 0, doubled = 0;
+  for (const frames of paintFrames) {
+    if (frames > 0 && held > 0) holds.set(held, (holds.get(held) || 0) + 1);
+    if (frames > 0) held = 0;
+    if (frames > 1) ++doubled;
+    ++held;
+  }
+  const list = [...holds].sort((a, b) => a[0] - b[0]).map(([paints, count]) => `${paints}x${count}`);
+  return `${paintFrames.length} paints, frames held ${list.join(' ')}, ${doubled} paints with 2+ frames`;
+}
+
+// The site loaded over an emulated fast mobile network: milliseconds from
+// the start of the navigation to Ready (to within the 100 ms it is polled at).
+async function phoneDownload() {
+  const page = await openShowPage('chromium', siteDir, process.env,
+                                  { phone: true, beforeLoad: (browser) => browser.network('Fast 4G') });
+  try {
+    return await page.evaluate(() => performance.now());
+  } finally {
+    await page.close();
+  }
+}
+
 const hz = Number(execFileSync('getconf', ['CLK_TCK'], { encoding: 'utf8' }));
-for (const name of browsers) {
-  const page = await openShowPage(name, siteDir);
+for (const entry of browsers) {
+  const phone = entry === 'chromium-phone';
+  const [name, paintHz] = phone ? ['chromium', 0] : entry.split('@');
+  const download = phone ? await phoneDownload() : 0;
+  const page = await openShowPage(name, siteDir, process.env, { phone, paintHz: Number(paintHz || 0) });
   try {
     const clicked = await page.evaluate(() => performance.now());
-    await page.click('#start-button');
+    if (phone) await page.tap('#start-button');
+    else await page.click('#start-button');
     await waitFor(page, () => window.frameLog.count > 0 && Boolean(window.quarvelinShow), 30000);
     const firstFrame = await page.evaluate(() => window.frameLog.first);
     await sleep(1000);
 
+    await page.evaluate(countPaints);
     const framesBefore = await page.evaluate(() => window.frameLog.count);
     const ticksBefore = treeTicks(page.pid);
     const started = Date.now();
@@ -73,6 +110,23 @@ for (const name of browsers) {
     const elapsed = (Date.now() - started) / 1000;
     const frames = (await page.evaluate(() => window.frameLog.count)) - framesBefore;
     const ticks = treeTicks(page.pid) - ticksBefore;
+    const paints = holdsOf(await page.evaluate(() => window.paintFrames.splice(0)));
+    // The phone's processor: the frame rate and share at a quarter of it.
+    let slowFigures = '';
+    if (phone) {
+      await page.throttle(4);
+      await sleep(1000);
+      const slowFrames = await page.evaluate(() => window.frameLog.count);
+      const slowTicks = treeTicks(page.pid);
+      const slowStart = Date.now();
+      const slowSound = await recordSound(path.join(work, `${name}-slow.wav`), () => sleep(seconds * 1000), judge, song);
+      const slowElapsed = (Date.now() - slowStart) / 1000;
+      slowFigures = `; at a quarter of the processor ` +
+        `${(((await page.evaluate(() => window.frameLog.count)) - slowFrames) / slowElapsed).toFixed(1)} frames per second, ` +
+        `processor share ${((100 * (treeTicks(page.pid) - slowTicks)) / hz / slowElapsed).toFixed(0)} %, ` +
+        `longest sound gap ${slowSound.gapMs} ms`;
+      await page.throttle(1);
+    }
     const busy = await recordSound(path.join(work, `${name}-busy.wav`), async () => {
       await slowPage(page);
       await sleep(3500);
@@ -87,13 +141,14 @@ for (const name of browsers) {
         await page.throttle(1);
       }, judge, song);
     }
-    console.log(`${name}: click to first frame ${(firstFrame - clicked).toFixed(0)} ms, ` +
+    console.log(`${entry}: ${phone ? `download to Ready over Fast 4G ${download.toFixed(0)} ms, tap` : 'click'}` +
+                ` to first frame ${(firstFrame - clicked).toFixed(0)} ms, ` +
                 `${(frames / elapsed).toFixed(1)} frames per second, ` +
                 `processor share ${((100 * ticks) / hz / elapsed).toFixed(0)} % of one core, ` +
                 `longest sound gap ${steady.gapMs} ms (correlation ${steady.correlation}), ` +
                 `busy page ${busy.gapMs} ms (correlation ${busy.correlation})` +
                 (throttled ? `, busy page at a quarter of the processor ${throttled.gapMs} ms` +
-                             ` (correlation ${throttled.correlation})` : ''));
+                             ` (correlation ${throttled.correlation})` : '') + slowFigures + `; ${paints}`);
   } finally {
     await page.close();
   }

@@ -1,7 +1,8 @@
 'use strict';
 // The page around the show: loads the program and its data once, with a
 // progress bar; each click on Start makes a fresh instance of the program,
-// and the page returns to its start state when the program ends (Escape).
+// and the page returns to its start state when the program ends (Escape, or
+// on a touch screen a tap on the picture and then End).
 // The sound's side of the page is sound.js.
 
 const page = document.documentElement;
@@ -13,6 +14,10 @@ const stage = document.getElementById('stage');
 const canvas = document.getElementById('canvas');
 const soundTrouble = document.getElementById('sound-trouble');
 const silentButton = document.getElementById('silent-button');
+const endHint = document.getElementById('end-hint');
+const controls = document.getElementById('controls');
+const endButton = document.getElementById('end-button');
+const turnHint = document.getElementById('turn-hint');
 
 const PROGRAM = 'quarvelin.wasm';
 const DATA = 'quarvelin.data';
@@ -21,6 +26,22 @@ let compiledProgram = null; // WebAssembly.Module, compiled once
 let showData = null; // the packaged files, an ArrayBuffer
 let running = false;
 let sound = null; // the running show's sound output (sound.js)
+let controlsTimer = 0;
+
+// How long End stays over the picture after a tap.
+const CONTROLS_SHOWN_MS = 4000;
+// A phone or tablet: touch is its pointer. A touch screen beside a mouse
+// counts too, for the words of the hint.
+const touchFirst = matchMedia('(pointer: coarse)');
+const anyTouch = matchMedia('(any-pointer: coarse)');
+const portrait = matchMedia('(orientation: portrait)');
+
+// The start page says how to end the show with what the device has.
+function describeEnding() {
+  if (touchFirst.matches) endHint.textContent = 'Tap the picture, then End, to end the show.';
+  else if (anyTouch.matches) endHint.textContent = 'Escape ends the show, or a tap on the picture, then End.';
+  else endHint.textContent = 'Escape ends the show.';
+}
 
 // Fetches `url` whole, reporting each chunk's size to `onBytes`.
 async function fetchWithProgress(url, onBytes) {
@@ -69,11 +90,21 @@ function returnToStart(message) {
   if (sound) sound.close();
   sound = null;
   soundTrouble.hidden = true;
+  hideControls();
+  turnHint.hidden = true;
+  if (screen.orientation && screen.orientation.unlock) {
+    try {
+      screen.orientation.unlock();
+    } catch {
+      // Not locked, or no lock in this browser.
+    }
+  }
   page.dataset.state = 'ready';
   statusLine.textContent = message || 'Ready.';
   startButton.disabled = false;
   gentleButton.disabled = false;
   if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
+  else if (document.webkitFullscreenElement) document.webkitExitFullscreen();
   startButton.focus();
 }
 
@@ -97,7 +128,7 @@ function start(gentle) {
     if (!troubled) canvas.focus();
   });
   // Only a click may ask for fullscreen; the show runs the same without it.
-  if (stage.requestFullscreen) stage.requestFullscreen().catch(() => {});
+  askFullscreen().then(() => fitOrientation(true), () => fitOrientation(false));
   canvas.focus();
   createQuarvelin({
     canvas,
@@ -115,16 +146,83 @@ function start(gentle) {
   });
 }
 
-// Leaving fullscreen (the browser takes Escape for that itself) ends the show
-// as Escape does: the program gets the key it did not see.
-document.addEventListener('fullscreenchange', () => {
-  if (document.fullscreenElement || !running) return;
+// The stage fullscreen, where the browser has it (Safari on iPads with its
+// prefix); rejected where it has none or refuses.
+function askFullscreen() {
+  if (stage.requestFullscreen) return stage.requestFullscreen();
+  if (stage.webkitRequestFullscreen) {
+    return new Promise((resolve, reject) => {
+      document.addEventListener('webkitfullscreenchange', resolve, { once: true });
+      document.addEventListener('webkitfullscreenerror', reject, { once: true });
+      stage.webkitRequestFullscreen();
+    });
+  }
+  return Promise.reject(new Error('no fullscreen'));
+}
+
+// A phone held upright shows the picture as a strip: landscape is locked
+// where the browser allows it (only in fullscreen), else one line suggests
+// turning the phone, gone once it is turned.
+function fitOrientation(fullscreen) {
+  if (!running || !touchFirst.matches || !portrait.matches) return;
+  const lock = fullscreen && screen.orientation && screen.orientation.lock
+    ? screen.orientation.lock('landscape') : Promise.reject(new Error('no lock'));
+  lock.then(() => {}, () => {
+    turnHint.hidden = !running || !portrait.matches;
+  });
+}
+portrait.addEventListener('change', () => {
+  if (!portrait.matches) turnHint.hidden = true;
+});
+
+// Ends the show as Escape does: the program gets the key.
+function endShow() {
+  if (!running) return;
   const escape = new KeyboardEvent('keydown', { key: 'Escape', code: 'Escape', bubbles: true });
   Object.defineProperty(escape, 'keyCode', { get: () => 27 });
   Object.defineProperty(escape, 'which', { get: () => 27 });
   window.dispatchEvent(escape);
+}
+
+// Leaving fullscreen (the browser takes Escape for that itself, Android its
+// back gesture) ends the show as Escape does.
+function fullscreenChanged() {
+  if (!document.fullscreenElement && !document.webkitFullscreenElement) endShow();
+}
+document.addEventListener('onfullscreenchange' in document ? 'fullscreenchange' : 'webkitfullscreenchange',
+                          fullscreenChanged);
+
+// A touch on the picture shows End for a few seconds; a mouse or a key
+// changes nothing.
+function hideControls() {
+  clearTimeout(controlsTimer);
+  controls.hidden = true;
+}
+stage.addEventListener('pointerup', (event) => {
+  if (!running || event.pointerType === 'mouse' || controls.contains(event.target)) return;
+  controls.hidden = false;
+  clearTimeout(controlsTimer);
+  controlsTimer = setTimeout(hideControls, CONTROLS_SHOWN_MS);
+});
+endButton.addEventListener('click', endShow);
+// No pinch zoom on the stage in Safari, which takes touch-action only in part.
+for (const gesture of ['gesturestart', 'touchmove']) {
+  stage.addEventListener(gesture, (event) => {
+    if (running) event.preventDefault();
+  }, { passive: false });
+}
+
+// A page shown again after being hidden (another tab, the screen locked):
+// where the browser suspended the sound, it is asked to play again; the song
+// clock waits for it meanwhile.
+document.addEventListener('visibilitychange', () => {
+  const context = sound && sound.context;
+  if (!document.hidden && context && context.state !== 'running' && context.state !== 'closed') {
+    context.resume().catch(() => {});
+  }
 });
 
+describeEnding();
 startButton.addEventListener('click', () => start(false));
 gentleButton.addEventListener('click', () => start(true));
 silentButton.addEventListener('click', () => {

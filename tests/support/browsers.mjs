@@ -61,10 +61,28 @@ function watchPage() {
                           (event) => window.pageProblems.push(`page error: ${event.reason}`));
 }
 
-async function openPuppeteer(name, env) {
+// Counts, at each paint, the frames composed since the one before
+// (window.paintFrames; run in the page once frameLog counts).
+export function countPaints() {
+  window.paintFrames = [];
+  let last = window.frameLog.count;
+  const paint = () => {
+    window.paintFrames.push(window.frameLog.count - last);
+    last = window.frameLog.count;
+    requestAnimationFrame(paint);
+  };
+  requestAnimationFrame(paint);
+}
+
+// A phone held upright: 390 x 844 CSS pixels at 3x, touch, a phone's user agent.
+const PHONE = puppeteer.KnownDevices['iPhone 13'];
+
+async function openPuppeteer(name, env, { phone = false, paintHz = 0 } = {}) {
   const options = name === 'firefox' ? {
     browser: 'firefox',
     executablePath: '/usr/bin/firefox-esr',
+    // Firefox paints at this rate where asked (its own timer stands in for the screen's).
+    extraPrefsFirefox: paintHz ? { 'layout.frame_rate': paintHz } : {},
   } : {
     executablePath: '/usr/bin/chromium',
     // Puppeteer mutes Chromium by default; the test listens.
@@ -75,6 +93,7 @@ async function openPuppeteer(name, env) {
   };
   const browser = await puppeteer.launch({ headless: true, protocolTimeout: 60000, env, dumpio: Boolean(process.env.QUARVELIN_BROWSER_LOG), ...options });
   const page = (await browser.pages())[0] || await browser.newPage();
+  if (phone) await page.emulate(PHONE);
   return {
     pid: browser.process().pid,
     goto: (url) => page.goto(url),
@@ -84,6 +103,22 @@ async function openPuppeteer(name, env) {
     // Chromium slows the page's processor by `factor` (1: full speed);
     // Firefox's driver has no such setting.
     throttle: name === 'firefox' ? null : (factor) => page.emulateCPUThrottling(factor),
+    // A finger on the element (phone emulation only).
+    tap: (selector) => page.tap(selector),
+    // The phone turned sideways (or back upright).
+    turn: (landscape) => page.setViewport({ ...PHONE.viewport, isLandscape: landscape,
+      width: landscape ? PHONE.viewport.height : PHONE.viewport.width,
+      height: landscape ? PHONE.viewport.width : PHONE.viewport.height }),
+    // Another tab in front for `ms`, the page hidden meanwhile.
+    hideFor: async (ms) => {
+      const other = await browser.newPage();
+      await other.bringToFront();
+      await sleep(ms);
+      await page.bringToFront();
+      await other.close();
+    },
+    // The network as a phone's (puppeteer's named conditions, e.g. 'Fast 4G').
+    network: (conditions) => page.emulateNetworkConditions(puppeteer.PredefinedNetworkConditions[conditions]),
     close: () => browser.close(),
   };
 }
@@ -154,11 +189,14 @@ async function openWebKit() {
 }
 
 // Opens the site in `name` (one of BROWSERS), loaded and ready to start;
-// Chromium and Firefox run with the environment `env`.
+// Chromium and Firefox run with the environment `env`. `options.phone`:
+// Chromium emulating a phone; `options.paintHz`: Firefox painting at that
+// rate; `options.beforeLoad(browser)` runs before the page loads.
 // `pid`: the browser's first process; all of its processes descend from it.
-export async function openShowPage(name, site, env = process.env) {
-  const browser = name === 'webkit' ? await openWebKit() : await openPuppeteer(name, env);
+export async function openShowPage(name, site, env = process.env, options = {}) {
+  const browser = name === 'webkit' ? await openWebKit() : await openPuppeteer(name, env, options);
   const server = await serve(site);
+  if (options.beforeLoad) await options.beforeLoad(browser);
   await browser.goto(`http://127.0.0.1:${server.address().port}/`);
   await browser.evaluate(watchPage);
   await waitFor(browser, () => document.documentElement.dataset.state === 'ready', 60000);
