@@ -1,0 +1,160 @@
+// The SDL output's watcher on SDL's dummy driver, with a device removal
+// reported as SDL reports one. The linker wraps SDL_OpenAudioDevice and
+// SDL_PauseAudioDevice (--wrap) so a test can hold an open, as a sound
+// server that accepts and never answers does, or hold the watcher's pause.
+#include "music/sound_output.h"
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+std::atomic<int32_t> fills{0};
+std::atomic<int32_t> opens{0};
+std::atomic<SDL_AudioDeviceID> last_opened{0};
+std::atomic<int32_t> pause_hold_ms{0};
+std::atomic<int32_t> fills_at_pause{-1};
+std::mutex gate;
+std::condition_variable gate_moved;
+bool opens_held = false; // under `gate`
+int32_t opens_waiting = 0; // under `gate`
+std::atomic<bool> closed{false}; // set by a close run on a thread of its own
+
+void count_fill(int16_t *out, int32_t frames) {
+  std::memset(out, 0, size_t(frames) * 4);
+  fills.fetch_add(1, std::memory_order_relaxed);
+}
+
+} // namespace
+
+extern "C" {
+SDL_AudioDeviceID __real_SDL_OpenAudioDevice(const char *, int, const SDL_AudioSpec *, SDL_AudioSpec *, int);
+void __real_SDL_PauseAudioDevice(SDL_AudioDeviceID, int);
+
+SDL_AudioDeviceID __wrap_SDL_OpenAudioDevice(const char *name, int capture, const SDL_AudioSpec *wanted,
+                                             SDL_AudioSpec *obtained, int changes) {
+  opens.fetch_add(1);
+  {
+    std::unique_lock<std::mutex> lock(gate);
+    ++opens_waiting;
+    gate_moved.notify_all();
+    gate_moved.wait(lock, [] { return !opens_held; });
+    --opens_waiting;
+  }
+  const SDL_AudioDeviceID device = __real_SDL_OpenAudioDevice(name, capture, wanted, obtained, changes);
+  last_opened.store(device);
+  return device;
+}
+
+void __wrap_SDL_PauseAudioDevice(SDL_AudioDeviceID device, int pause_on) {
+  if (pause_on && pause_hold_ms.load() > 0) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(pause_hold_ms.load()));
+    fills_at_pause.store(fills.load());
+  }
+  __real_SDL_PauseAudioDevice(device, pause_on);
+}
+}
+
+namespace {
+
+// Only ends a wait for something that has stopped happening, however busy
+// the machine.
+constexpr std::chrono::seconds STOPPED(30);
+
+template <typename Condition> bool wait_until(Condition condition) {
+  const auto start = std::chrono::steady_clock::now();
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() - start > STOPPED) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
+}
+
+// As SDL reports a device gone: an event the watch sees as it is pushed.
+void report_removed(SDL_AudioDeviceID device) {
+  SDL_Event event;
+  SDL_zero(event);
+  event.type = SDL_AUDIODEVICEREMOVED;
+  event.adevice.which = device;
+  SDL_PushEvent(&event);
+}
+
+void hold_opens(bool held) {
+  std::lock_guard<std::mutex> lock(gate);
+  opens_held = held;
+  gate_moved.notify_all();
+}
+
+class OutputWatch : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_EVENTS), 0);
+    pause_hold_ms = 0;
+    fills_at_pause = -1;
+    ASSERT_EQ(sound_output_open(32000, 512, count_fill), 1);
+    sound_output_resume();
+    const int32_t before = fills.load();
+    ASSERT_TRUE(wait_until([&] { return fills.load() > before + 2; }));
+  }
+  void TearDown() override {
+    hold_opens(false);
+    sound_output_close();
+  }
+};
+
+TEST_F(OutputWatch, ARemovedDeviceStopsTheSongAtOnceAndANewOnePlaysItOn) {
+  pause_hold_ms = 300; // the watcher comes late
+  const int32_t opened = opens.load();
+  report_removed(last_opened.load());
+  const int32_t at_removal = fills.load();
+  ASSERT_TRUE(wait_until([&] { return opens.load() > opened && fills_at_pause.load() >= 0; }));
+  // At most the call running as the removal was noted.
+  EXPECT_LE(fills_at_pause.load() - at_removal, 1);
+  const int32_t reopened = fills.load();
+  EXPECT_TRUE(wait_until([&] { return fills.load() > reopened + 2; }));
+  pause_hold_ms = 0;
+}
+
+TEST_F(OutputWatch, ARemovalNoteDoesNotOutliveTheClose) {
+  report_removed(last_opened.load());
+  sound_output_close();
+  ASSERT_EQ(sound_output_open(32000, 512, count_fill), 1); // SDL gives it the same number
+  sound_output_resume();
+  const int32_t opened = opens.load();
+  // Three looks of the watcher.
+  std::this_thread::sleep_for(std::chrono::milliseconds(800));
+  EXPECT_EQ(opens.load(), opened);
+}
+
+TEST_F(OutputWatch, CloseLeavesAWatcherBlockedInAnOpenBehindAndItNeverPlays) {
+  hold_opens(true);
+  report_removed(last_opened.load());
+  ASSERT_TRUE(wait_until([] {
+    std::lock_guard<std::mutex> lock(gate);
+    return opens_waiting == 1;
+  }));
+  closed = false;
+  std::thread([] {
+    sound_output_close();
+    closed = true;
+  }).detach();
+  ASSERT_TRUE(wait_until([&] { return closed.load(); })) << "close waits on the blocked open";
+  EXPECT_EQ(sound_output_is_open(), 0);
+  EXPECT_EQ(sound_output_open(32000, 512, count_fill), 0); // not under the watcher
+  const int32_t silent = fills.load();
+  hold_opens(false);
+  // Once its open returns, the watcher closes what it opened and ends.
+  ASSERT_TRUE(wait_until([] { return sound_output_open(32000, 512, count_fill) == 1; }));
+  EXPECT_EQ(fills.load(), silent);
+  sound_output_resume();
+  EXPECT_TRUE(wait_until([&] { return fills.load() > silent + 2; }));
+}
+
+} // namespace
