@@ -10,7 +10,8 @@
 // Display. display_open takes over the screen, display_update shows one
 // frame (handling the window's events first), display_close gives everything
 // back and may run in any state, also after a partial open. Escape or a close
-// request closes the display and ends the process with status 0.
+// request closes the display, runs the ending set by display_set_ending, and
+// ends the process with status 0.
 #pragma once
 
 #include <cstdint>
@@ -40,3 +41,7 @@ int display_open(const char *title, int32_t width, int32_t height);
 // back buffer could not be locked (the update then waited as while inactive).
 int display_update(const uint32_t *frame);
 void display_close();
+// What Escape or a close request runs after closing the display, just before
+// the process ends (nullptr, as at start: nothing): whatever of the program
+// still runs on threads of its own is stopped there.
+void display_set_ending(void (*ending)());

@@ -20,3 +20,5 @@ int music_start(const music_cue_handlers *handlers, sound_song **song) {
 }
 
 int32_t music_time_ms(sound_song *song) { return sound_song_time(song); }
+
+void music_stop() { sound_close(); }

@@ -37,3 +37,8 @@ int music_start(const music_cue_handlers *handlers, sound_song **song);
 
 // Milliseconds of the song heard so far.
 int32_t music_time_ms(sound_song *song);
+
+// For the process's end: closes the sound layer (the cue handlers have
+// returned for good) without waiting long on a sound thread blocked inside
+// the audio library, which is left there (sound_output.h).
+void music_stop();

@@ -16,6 +16,8 @@ int demo_main() {
     display_close();
     return 1;
   }
+  // The sound's threads stop before the process ends.
+  display_set_ending(music_stop);
   for (;;) {
     frame_time_ms = music_time_ms(song);
     show_compose_frame(frame_time_ms);
