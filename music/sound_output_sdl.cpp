@@ -101,7 +101,9 @@ int sound_output_watch(void *) {
     SDL_LockMutex(sound_output_mutex);
     const SDL_AudioDeviceID device = sound_output_device;
     SDL_UnlockMutex(sound_output_mutex);
-    if (device != 0 && sound_output_removed.load(std::memory_order_relaxed) != device) continue;
+    // Cleared at each open, so any note is about this device, whose fill
+    // routine has stopped being called.
+    if (device != 0 && sound_output_removed.load(std::memory_order_relaxed) == 0) continue;
     if (device != 0) SDL_CloseAudioDevice(sound_output_take_device());
     const SDL_AudioDeviceID opened = sound_output_open_device();
     if (opened == 0) continue; // no server yet: again at the next look
