@@ -9,28 +9,21 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstring>
-#include <mutex>
 #include <thread>
 
 namespace {
 
-std::atomic<int32_t> fills{0};
-std::atomic<int32_t> opens{0};
+std::atomic<int32_t> fills{0}, opens{0}, opens_waiting{0}, pause_hold_ms{0}, fills_at_pause{-1};
 std::atomic<SDL_AudioDeviceID> last_opened{0};
-std::atomic<int32_t> pause_hold_ms{0};
-std::atomic<int32_t> fills_at_pause{-1};
-std::mutex gate;
-std::condition_variable gate_moved;
-bool opens_held = false; // under `gate`
-int32_t opens_waiting = 0; // under `gate`
-std::atomic<bool> closed{false}; // set by a close run on a thread of its own
+std::atomic<bool> opens_held{false}, closed{false};
 
 void count_fill(int16_t *out, int32_t frames) {
   std::memset(out, 0, size_t(frames) * 4);
-  fills.fetch_add(1, std::memory_order_relaxed);
+  ++fills;
 }
+
+void sleep_ms(int32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 } // namespace
 
@@ -40,23 +33,18 @@ void __real_SDL_PauseAudioDevice(SDL_AudioDeviceID, int);
 
 SDL_AudioDeviceID __wrap_SDL_OpenAudioDevice(const char *name, int capture, const SDL_AudioSpec *wanted,
                                              SDL_AudioSpec *obtained, int changes) {
-  opens.fetch_add(1);
-  {
-    std::unique_lock<std::mutex> lock(gate);
-    ++opens_waiting;
-    gate_moved.notify_all();
-    gate_moved.wait(lock, [] { return !opens_held; });
-    --opens_waiting;
-  }
-  const SDL_AudioDeviceID device = __real_SDL_OpenAudioDevice(name, capture, wanted, obtained, changes);
-  last_opened.store(device);
-  return device;
+  ++opens;
+  ++opens_waiting;
+  while (opens_held) sleep_ms(1);
+  --opens_waiting;
+  last_opened = __real_SDL_OpenAudioDevice(name, capture, wanted, obtained, changes);
+  return last_opened;
 }
 
 void __wrap_SDL_PauseAudioDevice(SDL_AudioDeviceID device, int pause_on) {
-  if (pause_on && pause_hold_ms.load() > 0) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(pause_hold_ms.load()));
-    fills_at_pause.store(fills.load());
+  if (pause_on && pause_hold_ms > 0) {
+    sleep_ms(pause_hold_ms);
+    fills_at_pause = fills.load();
   }
   __real_SDL_PauseAudioDevice(device, pause_on);
 }
@@ -66,30 +54,21 @@ namespace {
 
 // Only ends a wait for something that has stopped happening, however busy
 // the machine.
-constexpr std::chrono::seconds STOPPED(30);
-
 template <typename Condition> bool wait_until(Condition condition) {
-  const auto start = std::chrono::steady_clock::now();
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() - start > STOPPED) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  for (int32_t waited = 0; !condition(); waited += 2) {
+    if (waited > 30000) return false;
+    sleep_ms(2);
   }
   return true;
 }
 
-// As SDL reports a device gone: an event the watch sees as it is pushed.
+// As SDL reports a device gone: the watch sees the event as it is pushed.
 void report_removed(SDL_AudioDeviceID device) {
   SDL_Event event;
   SDL_zero(event);
   event.type = SDL_AUDIODEVICEREMOVED;
   event.adevice.which = device;
   SDL_PushEvent(&event);
-}
-
-void hold_opens(bool held) {
-  std::lock_guard<std::mutex> lock(gate);
-  opens_held = held;
-  gate_moved.notify_all();
 }
 
 class OutputWatch : public ::testing::Test {
@@ -104,7 +83,7 @@ protected:
     ASSERT_TRUE(wait_until([&] { return fills.load() > before + 2; }));
   }
   void TearDown() override {
-    hold_opens(false);
+    opens_held = false;
     sound_output_close();
   }
 };
@@ -128,18 +107,14 @@ TEST_F(OutputWatch, ARemovalNoteDoesNotOutliveTheClose) {
   ASSERT_EQ(sound_output_open(32000, 512, count_fill), 1); // SDL gives it the same number
   sound_output_resume();
   const int32_t opened = opens.load();
-  // Three looks of the watcher.
-  std::this_thread::sleep_for(std::chrono::milliseconds(800));
+  sleep_ms(800); // three looks of the watcher
   EXPECT_EQ(opens.load(), opened);
 }
 
 TEST_F(OutputWatch, CloseLeavesAWatcherBlockedInAnOpenBehindAndItNeverPlays) {
-  hold_opens(true);
+  opens_held = true;
   report_removed(last_opened.load());
-  ASSERT_TRUE(wait_until([] {
-    std::lock_guard<std::mutex> lock(gate);
-    return opens_waiting == 1;
-  }));
+  ASSERT_TRUE(wait_until([] { return opens_waiting == 1; }));
   closed = false;
   std::thread([] {
     sound_output_close();
@@ -149,7 +124,7 @@ TEST_F(OutputWatch, CloseLeavesAWatcherBlockedInAnOpenBehindAndItNeverPlays) {
   EXPECT_EQ(sound_output_is_open(), 0);
   EXPECT_EQ(sound_output_open(32000, 512, count_fill), 0); // not under the watcher
   const int32_t silent = fills.load();
-  hold_opens(false);
+  opens_held = false;
   // Once its open returns, the watcher closes what it opened and ends.
   ASSERT_TRUE(wait_until([] { return sound_output_open(32000, 512, count_fill) == 1; }));
   EXPECT_EQ(fills.load(), silent);
