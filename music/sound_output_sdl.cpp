@@ -19,8 +19,9 @@
 // watcher, not the frame loop, opens: an open made while a server starts may
 // block for many seconds.
 //
-// Close stops the watcher before it touches SDL, and waits for it at most
-// SOUND_OUTPUT_STOP_WAIT_MS: a watcher blocked inside an open is left there
+// Close stops the watcher before it touches SDL, and waits for it, but at
+// most SOUND_OUTPUT_STOP_WAIT_MS while it is inside SDL replacing the device:
+// a watcher blocked inside an open is left there
 // (whatever it opens later it closes again at once, never resumed), SDL's
 // audio is then not shut down under it, and no new output opens until it
 // has come out. The show's end relies on this: it closes the output and
@@ -41,9 +42,11 @@
 namespace {
 
 constexpr Uint32 SOUND_OUTPUT_WATCH_MS = 250;
-// Longer than any step of the watcher's that does not wait on a sound
-// server: waking, pausing, closing a device.
+// How long close waits for a watcher that is inside SDL's device calls;
+// one that is not (asleep, or not yet run on a busy machine) ends at once
+// when it runs, and close waits for it.
 constexpr Uint32 SOUND_OUTPUT_STOP_WAIT_MS = 250;
+constexpr Uint32 SOUND_OUTPUT_STOP_LOOK_MS = 10;
 
 SDL_AudioDeviceID sound_output_device; // 0 while lost; changed under the mutex
 sound_output_fill sound_output_filler;
@@ -56,6 +59,7 @@ SDL_sem *sound_output_stop; // posted by close: the watcher ends
 SDL_sem *sound_output_ended; // posted by the watcher as it ends
 SDL_Thread *sound_output_watcher; // stays set while a stopped watcher is left behind
 std::atomic<SDL_AudioDeviceID> sound_output_removed; // set by the event watch
+std::atomic<int> sound_output_in_sdl; // the watcher is replacing the device
 
 void sound_output_callback(void *, Uint8 *stream, int length) {
   // A removed device is still called, paced as if it played: what it is
@@ -104,8 +108,10 @@ int sound_output_watch(void *) {
     // Cleared at each open, so any note is about this device, whose fill
     // routine has stopped being called.
     if (device != 0 && sound_output_removed.load(std::memory_order_relaxed) == 0) continue;
+    sound_output_in_sdl.store(1, std::memory_order_relaxed);
     if (device != 0) SDL_CloseAudioDevice(sound_output_take_device());
     const SDL_AudioDeviceID opened = sound_output_open_device();
+    sound_output_in_sdl.store(0, std::memory_order_relaxed);
     if (opened == 0) continue; // no server yet: again at the next look
     SDL_LockMutex(sound_output_mutex);
     const int stopping = sound_output_stopping;
@@ -205,7 +211,15 @@ void sound_output_close() {
     sound_output_stopping = 1;
     SDL_UnlockMutex(sound_output_mutex);
     SDL_SemPost(sound_output_stop);
-    watcher_ended = SDL_SemWaitTimeout(sound_output_ended, SOUND_OUTPUT_STOP_WAIT_MS) == 0;
+    Uint32 waited_in_sdl = 0;
+    while (SDL_SemWaitTimeout(sound_output_ended, SOUND_OUTPUT_STOP_LOOK_MS) != 0) {
+      if (!sound_output_in_sdl.load(std::memory_order_relaxed)) continue;
+      waited_in_sdl += SOUND_OUTPUT_STOP_LOOK_MS;
+      if (waited_in_sdl >= SOUND_OUTPUT_STOP_WAIT_MS) {
+        watcher_ended = 0;
+        break;
+      }
+    }
   }
   // Waits for the audio thread to end. Taken under the mutex: a watcher
   // left behind may be about to drop it too.
