@@ -1,7 +1,7 @@
 // The SDL output's watcher on SDL's dummy driver, with a device removal
-// reported as SDL reports one. The linker wraps SDL_OpenAudioDevice and
-// SDL_PauseAudioDevice (--wrap) so a test can hold an open, as a sound
-// server that accepts and never answers does, or hold the watcher's pause.
+// reported as SDL reports one. The linker wraps SDL_OpenAudioDevice (--wrap)
+// so a test can hold an open, as a sound server that takes the connection
+// and never answers does.
 #include "music/sound_output.h"
 
 #include <SDL.h>
@@ -14,7 +14,7 @@
 
 namespace {
 
-std::atomic<int32_t> fills{0}, opens{0}, opens_waiting{0}, pause_hold_ms{0}, fills_at_pause{-1};
+std::atomic<int32_t> fills{0}, opens{0}, opens_waiting{0};
 std::atomic<SDL_AudioDeviceID> last_opened{0};
 std::atomic<bool> opens_held{false}, closed{false};
 
@@ -29,7 +29,6 @@ void sleep_ms(int32_t ms) { std::this_thread::sleep_for(std::chrono::millisecond
 
 extern "C" {
 SDL_AudioDeviceID __real_SDL_OpenAudioDevice(const char *, int, const SDL_AudioSpec *, SDL_AudioSpec *, int);
-void __real_SDL_PauseAudioDevice(SDL_AudioDeviceID, int);
 
 SDL_AudioDeviceID __wrap_SDL_OpenAudioDevice(const char *name, int capture, const SDL_AudioSpec *wanted,
                                              SDL_AudioSpec *obtained, int changes) {
@@ -41,13 +40,6 @@ SDL_AudioDeviceID __wrap_SDL_OpenAudioDevice(const char *name, int capture, cons
   return last_opened;
 }
 
-void __wrap_SDL_PauseAudioDevice(SDL_AudioDeviceID device, int pause_on) {
-  if (pause_on && pause_hold_ms > 0) {
-    sleep_ms(pause_hold_ms);
-    fills_at_pause = fills.load();
-  }
-  __real_SDL_PauseAudioDevice(device, pause_on);
-}
 }
 
 namespace {
@@ -75,8 +67,6 @@ class OutputWatch : public ::testing::Test {
 protected:
   void SetUp() override {
     ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_EVENTS), 0);
-    pause_hold_ms = 0;
-    fills_at_pause = -1;
     ASSERT_EQ(sound_output_open(32000, 512, count_fill), 1);
     sound_output_resume();
     const int32_t before = fills.load();
@@ -89,16 +79,17 @@ protected:
 };
 
 TEST_F(OutputWatch, ARemovedDeviceStopsTheSongAtOnceAndANewOnePlaysItOn) {
-  pause_hold_ms = 300; // the watcher comes late
+  opens_held = true; // no new device yet
   const int32_t opened = opens.load();
   report_removed(last_opened.load());
   const int32_t at_removal = fills.load();
-  ASSERT_TRUE(wait_until([&] { return opens.load() > opened && fills_at_pause.load() >= 0; }));
+  sleep_ms(100); // six of its buffers
   // At most the call running as the removal was noted.
-  EXPECT_LE(fills_at_pause.load() - at_removal, 1);
+  EXPECT_LE(fills.load() - at_removal, 1);
+  opens_held = false;
+  ASSERT_TRUE(wait_until([&] { return opens.load() > opened; }));
   const int32_t reopened = fills.load();
   EXPECT_TRUE(wait_until([&] { return fills.load() > reopened + 2; }));
-  pause_hold_ms = 0;
 }
 
 TEST_F(OutputWatch, ARemovalNoteDoesNotOutliveTheClose) {
