@@ -11,28 +11,32 @@ static int32_t display_screen_open;
 // loop's thread.
 static int32_t display_active;
 static row_converter_fn row_converter;
+static void (*display_ending)();
 
 static const char *const DISPLAY_ICON = "IDI_MAIN";
 
 // Depths the converters write; any other is refused.
 static int display_depth_supported(uint32_t bits) { return bits == 32 || bits == 24 || bits == 16; }
 
-// The window's events. Escape and a close request end the program here, in
-// the middle of the frame loop, after giving the screen back.
+// Ends the program from the middle of the frame loop: the screen is given
+// back, then whatever the ending stops.
+[[noreturn]] static void display_end_program() {
+  display_close();
+  if (display_ending != nullptr) display_ending();
+  screen_exit_process(0);
+}
+
+// The window's events. Escape and a close request end the program here.
 static void display_handle_event(const screen_event *event) {
   switch (event->kind) {
   case SCREEN_EVENT_FOCUS:
     display_active = event->value != 0;
     return;
   case SCREEN_EVENT_KEY_DOWN:
-    if (event->value == SCREEN_KEY_ESCAPE) {
-      display_close();
-      screen_exit_process(0);
-    }
+    if (event->value == SCREEN_KEY_ESCAPE) display_end_program();
     return; // any other key is consumed and does nothing
   case SCREEN_EVENT_QUIT:
-    display_close();
-    screen_exit_process(0);
+    display_end_program();
   default:
     return;
   }
@@ -92,3 +96,5 @@ void display_close() {
 }
 
 int64_t display_frame_ahead_ns() { return display_screen_open ? screen_frame_ahead_ns() : 0; }
+
+void display_set_ending(void (*ending)()) { display_ending = ending; }

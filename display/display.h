@@ -4,7 +4,8 @@
 // display_open takes over the screen, display_update shows one
 // frame (handling the window's events first), display_close gives everything
 // back and may run in any state, also after a partial open. Escape or a close
-// request closes the display and ends the process with status 0.
+// request closes the display, runs the ending set by display_set_ending, and
+// ends the process with status 0.
 #pragma once
 
 #include <cstdint>
@@ -23,3 +24,7 @@ void display_close();
 // How long from now until a frame composed now is expected on screen, in
 // nanoseconds (the screen layer's estimate; 0: at once).
 int64_t display_frame_ahead_ns();
+// What Escape or a close request runs after closing the display, just before
+// the process ends (nullptr, as at start: nothing): whatever of the program
+// still runs on threads of its own is stopped there.
+void display_set_ending(void (*ending)());

@@ -474,12 +474,11 @@ void screen_close() {
 
 // Ends the process without running static destructors or atexit handlers:
 // the music plays on its own thread and could be inside a cue handler or the
-// player while they ran. SDL_Quit first closes what SDL still has open (the
-// audio device: its thread is joined, so nothing of ours runs after this),
-// then _Exit ends the process. Nothing is buffered that matters: the
-// program writes no output.
+// player while they ran. SDL is not shut down here: the screen was given
+// back by screen_close, the sound by its own layer (display_set_ending), and
+// SDL's shutdown of its audio would run under a sound thread left blocked
+// inside SDL. Nothing is buffered that matters: the program writes no output.
 void screen_exit_process(int status) {
-  SDL_Quit();
   std::fflush(nullptr);
   std::_Exit(status);
 }

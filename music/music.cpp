@@ -45,3 +45,5 @@ int32_t music_time_ms(sound_song *song, int64_t ahead_ns) {
   // Wraps after 24 days, as the song's own count does.
   return int32_t(music_last_us / 1000);
 }
+
+void music_stop() { sound_close(); }

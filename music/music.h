@@ -46,3 +46,8 @@ int32_t music_time_ms(sound_song *song, int64_t ahead_ns);
 // clock, and not less than `earliest_us`.
 int64_t music_smooth_us(int64_t played_us, int64_t reported_at_ns, int64_t at_ns,
                         int64_t earliest_us);
+
+// For the process's end: closes the sound layer (the cue handlers have
+// returned for good) without waiting long on a sound thread blocked inside
+// the audio library, which is left there (sound_output.h).
+void music_stop();

@@ -25,6 +25,9 @@ void sound_output_unlock();
 // Starts calling the fill routine.
 void sound_output_resume();
 // Closes the output; the fill routine has returned for good when it returns.
+// It waits only a moment for the output's own thread: one blocked inside the
+// audio library (an open while a sound server is away) is left there, and
+// the next open fails until it has come out; the process may end under it.
 void sound_output_close();
 enum sound_output_timing : int32_t {
   // At each call of the fill routine, the buffer filled by the call before

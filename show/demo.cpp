@@ -16,6 +16,8 @@ int demo_main() {
     display_close();
     return 1;
   }
+  // The sound's threads stop before the process ends.
+  display_set_ending(music_stop);
   for (;;) {
     // The song as heard when this frame is expected on screen.
     frame_time_ms = music_time_ms(song, display_frame_ahead_ns());

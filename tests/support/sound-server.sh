@@ -10,6 +10,9 @@
 #   sound-server.sh stop DIR         stop the server (and any recording)
 #   sound-server.sh restart DIR      stop, then start again in DIR; clients
 #                                    keep the same environment
+#   sound-server.sh mute DIR         stop the server and leave in its place
+#                                    sockets that take a client's connection
+#                                    and never answer (until stop)
 #   sound-server.sh record DIR FILE  record the sink's monitor into FILE (WAV,
 #                                    16-bit, 48000 Hz, stereo) in the background
 #   sound-server.sh stop-record DIR  end the recording; FILE is complete after
@@ -19,7 +22,7 @@ SINK=quarvelin_sink
 what=${1:-}
 dir=${2:-}
 if [[ -z $what || -z $dir ]]; then
-  echo "usage: sound-server.sh start|stop|restart|record|stop-record DIR [FILE]" >&2
+  echo "usage: sound-server.sh start|stop|restart|mute|record|stop-record DIR [FILE]" >&2
   exit 2
 fi
 mkdir -p "$dir"
@@ -66,7 +69,7 @@ launch() {
 stop_server() {
   end_pid_file "$dir/recorder.pid"
   local name
-  for name in pipewire-pulse wireplumber pipewire dbus; do end_pid_file "$dir/$name.pid"; done
+  for name in mute pipewire-pulse wireplumber pipewire dbus; do end_pid_file "$dir/$name.pid"; done
   rm -f "$runtime/pipewire-0" "$runtime/pipewire-0.lock" "$runtime/bus"
   rm -rf "$runtime/pulse"
 }
@@ -123,6 +126,18 @@ restart)
   stop_server
   start_server
   ;;
+mute)
+  stop_server
+  mkdir -p "$runtime/pulse"
+  launch mute perl -MIO::Socket::UNIX -e 'my @s = map { IO::Socket::UNIX->new(Type => SOCK_STREAM(),
+    Local => $_, Listen => 16) or die "$_: $!" } @ARGV; sleep' "$runtime/pulse/native" "$runtime/pipewire-0"
+  for _ in $(seq 50); do
+    [[ -S $runtime/pipewire-0 ]] && exit 0
+    sleep 0.1
+  done
+  echo "the mute sockets did not open: $(cat "$dir/mute.log")" >&2
+  exit 1
+  ;;
 record)
   file=${3:?record needs a FILE}
   end_pid_file "$dir/recorder.pid"
@@ -141,7 +156,7 @@ stop-record)
   end_pid_file "$dir/recorder.pid"
   ;;
 *)
-  echo "usage: sound-server.sh start|stop|restart|record|stop-record DIR [FILE]" >&2
+  echo "usage: sound-server.sh start|stop|restart|mute|record|stop-record DIR [FILE]" >&2
   exit 2
   ;;
 esac

@@ -3,14 +3,16 @@
 #   pipewire_check.sh SOUND_COMPARE SHOW_FOLDER
 # the sink plays the song; after the server restarts, the show's stream is
 # back and plays the song again; after 5 s stopped (SIGSTOP) too; without a
-# server the show runs on without spinning. Each recording's figures are printed.
+# server the show runs on without spinning; with a server that never answers
+# (its output's reopen waiting inside SDL) SIGTERM still ends it with 0.
+# Each recording's figures are printed.
 set -uo pipefail
 compare=$1 show=$2
 command -v pipewire-pulse >/dev/null && command -v parec >/dev/null || exit 77
 server=$(cd "$(dirname "$0")/../../support" && pwd)/sound-server.sh
 source "$(dirname "$server")/cpu-time.sh"
-dir=$(mktemp -d /tmp/quarvelin-pipewire-XXXXXX)
-trap 'kill -TERM $pid 2>/dev/null; wait $pid; "$server" stop "$dir"; rm -rf "$dir"' EXIT
+dir=$(mktemp -d /tmp/quarvelin-pipewire-XXXXXX) pid=
+trap '[[ -n $pid ]] && kill -TERM $pid 2>/dev/null && wait $pid; "$server" stop "$dir"; rm -rf "$dir"' EXIT
 fail() { echo "FAIL: $*" >&2; cat "$dir/show.log" >&2; exit 1; }
 mapfile -t environment < <("$server" start "$dir") || fail "the sound server did not start"
 (cd "$show" && exec env "${environment[@]}" SDL_VIDEODRIVER=dummy ./quarvelin >"$dir/show.log" 2>&1) &
@@ -57,5 +59,14 @@ before=$(cpu_ticks $pid)
 sleep 3
 # A thread spinning to reopen the output would take a whole core (300 ticks).
 (($(cpu_ticks $pid) - before < 150)) || fail "the show spins without a server"
+"$server" mute "$dir" || fail "the mute sockets did not open"
+sleep 1
+kill -TERM $pid
+for _ in $(seq 100); do kill -0 $pid 2>/dev/null && sleep 0.1; done
+kill -0 $pid 2>/dev/null && fail "the show did not end while its output's open waited"
+wait $pid
+ended=$?
+pid=
+((ended == 0)) || fail "ended with $ended while its output's open waited"
 [[ -s $dir/show.log ]] && fail "the show printed something"
 exit 0

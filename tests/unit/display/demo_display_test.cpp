@@ -1,5 +1,6 @@
 // The program's start-up around the display, with the null screen and a
-// music stand-in that records whether it was started and with which cues.
+// music stand-in that records whether it was started and with which cues,
+// and whether it was stopped, with the screen still open or not.
 #include "music/music.h"
 #include "show/show.h"
 #include "display/screen_null.h"
@@ -12,6 +13,8 @@ namespace {
 int music_starts;
 int music_start_result;
 music_cue_handlers music_cues;
+int music_stops;
+int music_stopped_with_screen_open;
 } // namespace
 
 int music_start(const music_cue_handlers *handlers, sound_song **song) {
@@ -23,6 +26,11 @@ int music_start(const music_cue_handlers *handlers, sound_song **song) {
 
 int32_t music_time_ms(sound_song *, int64_t) { return 0; }
 
+void music_stop() {
+  ++music_stops;
+  music_stopped_with_screen_open += screen_null.open;
+}
+
 namespace {
 
 class Demo : public ::testing::Test {
@@ -32,6 +40,7 @@ protected:
     music_starts = 0;
     music_cues = {};
     music_start_result = 1;
+    music_stops = music_stopped_with_screen_open = 0;
   }
 };
 
@@ -77,6 +86,9 @@ TEST_F(Demo, ShowsFramesUntilEscapeThenEndsWithZero) {
   EXPECT_EQ(music_cues.next_scene, &on_cue_next_scene);
   EXPECT_EQ(music_cues.logo, &on_cue_logo);
   EXPECT_EQ(music_cues.credits, &on_cue_credits);
+  // The sound's threads are stopped before the end, the screen given back first.
+  EXPECT_EQ(music_stops, 1);
+  EXPECT_EQ(music_stopped_with_screen_open, 0);
   EXPECT_EQ(screen_null.open, 0);
   EXPECT_EQ(screen_null.misuse, 0);
 }
