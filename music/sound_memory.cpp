@@ -20,13 +20,6 @@ float sound_memory_version = SOUND_MINIMUM_VERSION;
 int sound_memory_init_result = 1;
 int sound_memory_load_result = 1;
 int32_t sound_memory_time;
-struct sound_memory_note {
-  int32_t instrument;
-  int32_t time_ms;
-};
-sound_memory_note sound_memory_queue[SOUND_MEMORY_MAX_CALLS];
-int32_t sound_memory_queued;
-int32_t sound_memory_next_note;
 
 sound_memory_call *sound_memory_record(sound_memory_call_kind kind) {
   static sound_memory_call overflow;
@@ -48,8 +41,6 @@ void sound_memory_reset() {
   sound_memory_init_result = 1;
   sound_memory_load_result = 1;
   sound_memory_time = 0;
-  sound_memory_queued = 0;
-  sound_memory_next_note = 0;
 }
 
 void sound_memory_set_version(float version) { sound_memory_version = version; }
@@ -72,17 +63,8 @@ int sound_memory_fire(int32_t instrument) {
   return 1;
 }
 
-void sound_memory_queue_cue(int32_t instrument, int32_t time_ms) {
-  if (sound_memory_queued < SOUND_MEMORY_MAX_CALLS)
-    sound_memory_queue[sound_memory_queued++] = {instrument, time_ms};
-}
-
-void sound_run_cues(sound_song *song, int64_t heard_us) {
-  if (song == nullptr) return;
-  while (sound_memory_next_note < sound_memory_queued &&
-         int64_t(sound_memory_queue[sound_memory_next_note].time_ms) * 1000 <= heard_us)
-    sound_memory_fire(sound_memory_queue[sound_memory_next_note++].instrument);
-}
+// Tests fire the callbacks themselves (sound_memory_fire); no note waits.
+void sound_run_cues(sound_song *, int64_t) {}
 
 float sound_version() {
   sound_memory_record(SOUND_MEMORY_VERSION);

@@ -3,7 +3,7 @@
 // Linked instead of the libxmp layer, sound.h's operations touch no device
 // and no file: each call is recorded in order, its result is the one the
 // test set, the song time is whatever the test set, and the test fires
-// instrument callbacks itself, or queues notes for sound_run_cues.
+// instrument callbacks itself.
 //
 //   sound_memory_reset();
 //   sound_memory_set_load_result(0);     // the next loads fail
@@ -50,7 +50,3 @@ sound_song *sound_memory_song();
 // Calls the callback installed for `instrument`, as the song playing a note
 // of it would. 1 when one was installed, 0 otherwise.
 int sound_memory_fire(int32_t instrument);
-// Queues a note of `instrument` heard at `time_ms` of the song (later than
-// the notes queued before; at most 64 wait): sound_run_cues fires it once
-// its time is reached.
-void sound_memory_queue_cue(int32_t instrument, int32_t time_ms);

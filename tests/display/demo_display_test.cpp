@@ -23,14 +23,8 @@ int music_start(const music_cue_handlers *handlers, sound_song **song) {
 }
 
 // Each frame samples the clock, then runs the cues heard by then, once.
-int32_t music_time_ms(sound_song *, int64_t) {
-  ++clock_samples;
-  return 0;
-}
-void music_run_cues(sound_song *) {
-  if (cue_runs + 1 != clock_samples) ++misordered_cue_runs;
-  ++cue_runs;
-}
+int32_t music_time_ms(sound_song *, int64_t) { return ++clock_samples, 0; }
+void music_run_cues(sound_song *) { misordered_cue_runs += ++cue_runs != clock_samples; }
 
 namespace {
 

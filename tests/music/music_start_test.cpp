@@ -62,27 +62,6 @@ TEST(MusicStart, StartsInOrderAndInstallsTheHandlersOncePlaying) {
   EXPECT_EQ(cues_heard[2], 2);
 }
 
-TEST(MusicStart, CuesRunUpToTheTimeTheFrameSampledNotTheSongsLatest) {
-  sound_memory_reset();
-  sound_song *song = nullptr;
-  ASSERT_EQ(music_start(&CUES, &song), 1);
-  cues_heard[0] = cues_heard[1] = cues_heard[2] = 0;
-  sound_memory_queue_cue(4, 90);
-  sound_memory_queue_cue(3, 100);
-  sound_memory_queue_cue(6, 101);
-  sound_memory_set_time(100);
-  EXPECT_EQ(music_time_ms(song, 0), 100);
-  sound_memory_set_time(200); // the song moves on before the frame's cues run
-  music_run_cues(song);
-  EXPECT_EQ(cues_heard[1], 1);
-  EXPECT_EQ(cues_heard[0], 1); // a note right at the frame's time is heard
-  EXPECT_EQ(cues_heard[2], 0);
-  EXPECT_EQ(music_time_ms(song, 0), 200);
-  music_run_cues(song);
-  EXPECT_EQ(cues_heard[2], 1);
-  EXPECT_EQ(cues_heard[1], 1);
-}
-
 TEST(MusicStart, VersionIsComparedWithTheOldestSupportedAsAFloat) {
   sound_memory_reset();
   sound_memory_set_version(4.49f);

@@ -126,28 +126,21 @@ TEST(QueuedOutput, EachCueRunsInTheFirstFrameWhoseTimeReachesItsNote) {
     output_timing = timing;
     sound_song *song = play(bytes, 512);
     ASSERT_NE(song, nullptr);
-    int64_t handed = 0;
-    auto hand_buffer = [&] {
-      current_frame = -1; // a handler running while sound is handed
-      hand(512);
-      handed += 512;
-    };
-    hand_buffer(); // the output has started
+    // Handlers running while sound is handed show up as frame -1. The
+    // browser's output is handed all ahead and reports each frame's time.
+    current_frame = -1;
+    hand(timing == SOUND_OUTPUT_REPORTS_HEARD ? length + TEST_RATE : 512);
     int64_t at = 0;
     for (int64_t f = 0; f * TEST_RATE / 60 <= length; ++f) {
-      // The frame's time as the smoothed clock gives it: at most a buffer
-      // past what the output says has played (the browser's output is handed
-      // a quarter second ahead and reports the frame's time).
+      // The frame's time, at most a buffer past what has played, as the
+      // smoothed clock gives it.
       at = f * TEST_RATE / 60;
-      if (timing == SOUND_OUTPUT_REPORTS_HEARD) {
-        while (handed < at + TEST_RATE / 4) hand_buffer();
-        output_heard(512 + at);
-      } else {
-        int64_t played_us = 0, reported_at_ns = 0;
-        while (sound_song_report(song, &played_us, &reported_at_ns) &&
-               played_us + frame_us(512) < frame_us(at))
-          hand_buffer();
-      }
+      if (timing == SOUND_OUTPUT_REPORTS_HEARD) output_heard(512 + at);
+      int64_t played_us = 0, reported_at_ns = 0;
+      current_frame = -1;
+      while (sound_song_report(song, &played_us, &reported_at_ns) &&
+             played_us + frame_us(512) < frame_us(at))
+        hand(512);
       current_frame = f;
       sound_run_cues(song, frame_us(at));
     }
