@@ -16,14 +16,18 @@
 # 144 Hz does both. A busy machine composes fewer frames and returns from
 # presents late, which makes some pictures look short; on a 2-core machine
 # under a load of 10 to 25, up to a third did, and 45 to 58 pictures a
-# second were composed; fewer than 25 a second fails. The test command runs
-# it on sway at 60, 75, 120, 144, 165 and 240 Hz (tests/system/wayland/).
+# second were composed; fewer than REFRESH_CHECK_FLOOR (default 25) a second
+# fails. GNOME Shell's software compositor paints far less on such a machine
+# (17 to 28 frames a second under a load of 10 to 12), and its test sets 10.
+# The test command runs it on sway at 60, 75, 120, 144, 165 and 240 Hz
+# (tests/system/wayland/) and on GNOME Shell at 60 and 144 Hz (tests/system/gnome/).
 # REFRESH_CHECK_SECONDS (default 5) is the time measured at each rate.
 set -uo pipefail
 desktop=$1 show=$2 probe=$3
 shift 3
 rates=("$@")
 seconds=${REFRESH_CHECK_SECONDS:-5}
+floor=${REFRESH_CHECK_FLOOR:-25}
 settle=2
 dir=$(mktemp -d /tmp/quarvelin-refresh-XXXXXX)
 pid=
@@ -100,7 +104,7 @@ for rate in "${rates[@]}"; do
   [[ -n $ticks && -n $ticks_after ]] &&
     cpu=$(awk -v t=$((ticks_after - ticks)) -v hz="$(getconf CLK_TCK)" -v s="$seconds" \
       'BEGIN {printf "%.0f%%", 100 * t / hz / s}')
-  row=$(sed -n "$((from + 1)),${to}p" "$dir/hashes" | awk -v rate="$rate" -v frame="$(frame_ms "$rate")" -v cpu="$cpu" '
+  row=$(sed -n "$((from + 1)),${to}p" "$dir/hashes" | awk -v rate="$rate" -v frame="$(frame_ms "$rate")" -v cpu="$cpu" -v least="$floor" '
     {t[NR] = $1 / 1e6; h[NR] = $2}
     END {
       if (NR < 10) {print "none"; exit}
@@ -127,7 +131,7 @@ for rate in "${rates[@]}"; do
       printf "%-8s %-10.1f %-11.1f %-11.1f %-10.2f %-6s %-13.1f %d of %d (under %d refreshes)\n",
         rate " Hz", 1000 / frame, NR / span, pictures / span, iv[int(n / 2) + 1], cpu, shortest, short,
         pictures, covers
-      exit !(pictures / span <= 61 && pictures / span >= 25 && short * 2 < pictures)
+      exit !(pictures / span <= 61 && pictures / span >= least && short * 2 < pictures)
     }')
   verdict=$?
   echo "$row"

@@ -25,6 +25,8 @@ int music_start(const music_cue_handlers *handlers, sound_song **song) {
   return 1;
 }
 
+void music_run_cues(sound_song *song) { sound_run_cues(song, music_last_us); }
+
 int64_t music_smooth_us(int64_t played_us, int64_t reported_at_ns, int64_t at_ns,
                         int64_t earliest_us) {
   const int64_t buffer_us = int64_t(SOUND_BUFFER_FRAMES) * 1000000 / MUSIC_MIXING_RATE;

@@ -25,8 +25,8 @@ constexpr int32_t CUE_INSTRUMENT_NEXT_SCENE = 3;
 constexpr int32_t CUE_INSTRUMENT_LOGO = 4;
 constexpr int32_t CUE_INSTRUMENT_CREDITS = 6;
 
-// What the song's cues call, on the sound layer's thread; a null handler
-// leaves that cue unheard.
+// What the song's cues call, on the frame loop's thread (music_run_cues); a
+// null handler leaves that cue unheard.
 struct music_cue_handlers {
   sound_instrument_callback next_scene; // notes of CUE_INSTRUMENT_NEXT_SCENE
   sound_instrument_callback logo;       // notes of CUE_INSTRUMENT_LOGO
@@ -41,6 +41,11 @@ int music_start(const music_cue_handlers *handlers, sound_song **song);
 // never less than an earlier call gave. So from frame to frame the time
 // moves on by a frame's time, not in steps of a buffer.
 int32_t music_time_ms(sound_song *song, int64_t ahead_ns);
+// Runs the handlers of the song's cues heard by the time music_time_ms gave
+// last, in order: called after sampling a frame's time and before composing
+// it, so that a cue's picture is the first frame expected on screen at or
+// after its note is heard.
+void music_run_cues(sound_song *song);
 // The arithmetic of it, in microseconds: `played_us` reported at
 // `reported_at_ns` (0: unknown, taken as now), heard at `at_ns` on the same
 // clock, and not less than `earliest_us`.

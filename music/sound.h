@@ -5,13 +5,11 @@
 //   sound_memory.cpp  in memory, driven by tests (sound_memory.h)
 //
 // The layer plays extended modules (.xm). A song is played by the layer on
-// its own thread from its start, looping at its end. An instrument callback
-// is called each time the song triggers a note of that instrument, on the
-// layer's thread, as the output buffer holding the note's first frame starts
-// playing (at most one buffer, 16 ms, before the note is heard; through a
-// sound server, which plays each buffer as it is filled, as the buffer is
-// filled); in the browser, whose output reports what it played, once that
-// frame has played.
+// its own thread from its start, looping at its end. Each note the song
+// triggers waits in a queue, in order, with its first frame; an instrument
+// callback is called for it by sound_run_cues, on the thread that calls it
+// (the frame loop), once the song time given reaches that frame. Notes of
+// instruments without a callback then go unheard.
 //
 // Which notes trigger (instruments numbered from 1, as trackers do): a cell
 // with a note 1..96 triggers its instrument, or the channel's current one when
@@ -74,6 +72,13 @@ int sound_play_song(sound_song *song);
 // May be called while the song plays. 1/0.
 int sound_set_instrument_callback(sound_song *song, sound_instrument_callback callback,
                                   int32_t instrument);
+// Calls, in order, the callbacks of the queued notes whose first frame is at
+// or before `heard_us` microseconds of song time (as sound_song_report counts
+// it), and forgets those notes. Notes reach the queue as the layer renders
+// them, at least a buffer ahead of the song's clock (the whole queue is
+// several seconds of the busiest song; a note that finds it full is
+// dropped). Call it, and sound_play_song, from one thread.
+void sound_run_cues(sound_song *song, int64_t heard_us);
 // Milliseconds of the song played out since play began (up to the buffer now
 // starting to play; what is mixed ahead does not count); never goes
 // backwards and keeps counting across the song's loop (it wraps after 24

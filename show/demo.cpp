@@ -21,6 +21,8 @@ int demo_main() {
   for (;;) {
     // The song as heard when this frame is expected on screen.
     frame_time_ms = music_time_ms(song, display_frame_ahead_ns());
+    // The cues heard by then change this frame's picture.
+    music_run_cues(song);
     show_compose_frame(frame_time_ms);
     display_update(show_frame_shown());
   }

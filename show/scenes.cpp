@@ -7,9 +7,9 @@ const int32_t scene_table[SCENE_COUNT] = {1, 2, 3, 4, 5, 6, 7};
 std::atomic<int32_t> scene_index{0};
 std::atomic<int32_t> picture_code{0};
 
-// The handlers may run on the sound thread while a frame is drawn. Each value
-// is one whole 32-bit store with no other data published alongside it, so
-// relaxed ordering is enough. Only this handler writes scene_index, so
+// The frame loop runs the handlers before it composes; run from another
+// thread they would stay safe: each value is one whole 32-bit store with no
+// other data published alongside it, so relaxed ordering is enough. Only this handler writes scene_index, so
 // computing the successor and storing it once never exposes SCENE_COUNT.
 void on_cue_next_scene(sound_song *, int32_t) {
   int32_t next = scene_index.load(std::memory_order_relaxed) + 1;

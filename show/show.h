@@ -1,8 +1,8 @@
 // show.h - the show: start-up, the frame loop and the music-driven scenes.
 //
-// There is no timeline: three cue handlers, called by the sound layer when
-// the song plays notes of certain instruments, move the scene index or force
-// a one-frame flash of the logo or the credits. Each frame draws the picture
+// There is no timeline: three cue handlers, run by the frame loop for the
+// notes of certain instruments heard by the frame's time, move the scene
+// index or force a one-frame flash of the logo or the credits. Each frame draws the picture
 // named by picture_code, then sets picture_code from the scene table, so the
 // value chosen in one frame is what the next frame draws.
 //
@@ -37,7 +37,9 @@ constexpr int32_t PICTURE_FILE_FOR_CODE[PICTURE_COUNT] = {
     DATA_FILE_FIRST_SCENE + 5, DATA_FILE_CREDITS};
 
 extern const int32_t scene_table[SCENE_COUNT];
-// Shared with the sound layer's thread: single relaxed loads and stores.
+// Written by the cue handlers, read and written by the frame loop: single
+// relaxed loads and stores, each value valid on its own, so a handler run on
+// another thread stays safe.
 extern std::atomic<int32_t> scene_index;  // always 0 .. SCENE_COUNT - 1
 extern std::atomic<int32_t> picture_code; // what the next frame draws
 

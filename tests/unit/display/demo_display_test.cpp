@@ -15,6 +15,7 @@ int music_start_result;
 music_cue_handlers music_cues;
 int music_stops;
 int music_stopped_with_screen_open;
+int32_t clock_samples, cue_runs, misordered_cue_runs;
 } // namespace
 
 int music_start(const music_cue_handlers *handlers, sound_song **song) {
@@ -24,7 +25,9 @@ int music_start(const music_cue_handlers *handlers, sound_song **song) {
   return music_start_result;
 }
 
-int32_t music_time_ms(sound_song *, int64_t) { return 0; }
+// Each frame samples the clock, then runs the cues heard by then, once.
+int32_t music_time_ms(sound_song *, int64_t) { return ++clock_samples, 0; }
+void music_run_cues(sound_song *) { misordered_cue_runs += ++cue_runs != clock_samples; }
 
 void music_stop() {
   ++music_stops;
@@ -41,6 +44,7 @@ protected:
     music_cues = {};
     music_start_result = 1;
     music_stops = music_stopped_with_screen_open = 0;
+    clock_samples = cue_runs = misordered_cue_runs = 0;
   }
 };
 
@@ -81,6 +85,9 @@ TEST_F(Demo, ShowsFramesUntilEscapeThenEndsWithZero) {
   screen_null.exit_jump = nullptr;
   EXPECT_EQ(screen_null.exit_status, 0);
   EXPECT_EQ(screen_null.presented.size(), 3u);
+  EXPECT_GE(cue_runs, 3);
+  EXPECT_EQ(cue_runs, clock_samples);
+  EXPECT_EQ(misordered_cue_runs, 0);
   EXPECT_EQ(music_starts, 1);
   // The show's own handlers go to the music.
   EXPECT_EQ(music_cues.next_scene, &on_cue_next_scene);

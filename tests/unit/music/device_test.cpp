@@ -1,16 +1,15 @@
 // The song on the real audio thread (SDL's dummy driver in tests): the clock,
-// the handlers in step with what the device takes, and the show's handlers
-// racing the frame loop (run under ThreadSanitizer).
+// the notes queued ahead of it for the frame loop to run, and the show's
+// handlers run by a frame loop while the audio thread queues (run under
+// ThreadSanitizer).
 #include "show/show.h"
 #include "tests/support/test_songs.h"
 
 #include <gtest/gtest.h>
 #include <xmp.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <thread>
 
 namespace {
@@ -19,34 +18,24 @@ using steady = std::chrono::steady_clock;
 
 struct fired_cue {
   int32_t instrument;
-  int32_t time_ms;
-  steady::time_point when;
+  int64_t asked_us; // the time the frame loop asked for
 };
 
-// Written by the audio thread only; read after the device is closed.
+// Written by the handlers' thread.
 fired_cue fired[4096];
+int64_t asked_us;
 std::atomic<int32_t> fired_count{0};
 
-template <int32_t INSTRUMENT> void record_cue(sound_song *song, int32_t) {
+template <int32_t INSTRUMENT> void record_cue(sound_song *, int32_t) {
   int32_t n = fired_count.load(std::memory_order_relaxed);
   if (n == 4096) return;
-  fired[n] = {INSTRUMENT, sound_song_time(song), steady::now()};
+  fired[n] = {INSTRUMENT, asked_us};
   fired_count.store(n + 1, std::memory_order_release);
 }
 
 // A busy machine only slows the audio thread down; this long without the
 // clock reaching where a test waits for means it has stopped.
 constexpr std::chrono::seconds STOPPED_CLOCK(30);
-
-// Waits until the song's clock is past `song_ms`, or has stopped; whether it got there.
-bool wait_for_song_time(sound_song *song, int32_t song_ms) {
-  const steady::time_point start = steady::now();
-  while (sound_song_time(song) <= song_ms) {
-    if (steady::now() - start > STOPPED_CLOCK) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return true;
-}
 
 sound_song *start_song(const std::vector<uint8_t> &bytes, const char *name) {
   if (!sound_init(TEST_RATE, 64, 0)) return nullptr;
@@ -95,65 +84,47 @@ TEST(Device, ClockCountsMillisecondsPlayedNeverBackwardsAndAcrossTheLoop) {
   sound_close();
 }
 
-TEST(Device, HandlersRunAsTheBufferHoldingTheirNoteStartsPlaying) {
+// The furthest the frame loop's clock may be: a buffer past what has played.
+int64_t frame_loop_time_us(sound_song *song) {
+  int64_t played_us = 0, reported_at_ns = 0;
+  sound_song_report(song, &played_us, &reported_at_ns);
+  return played_us + int64_t(SOUND_BUFFER_FRAMES) * 1000000 / TEST_RATE;
+}
+
+TEST(Device, HandlersRunOnTheCallersThreadForEveryNoteUpToTheTimeAsked) {
   const std::vector<uint8_t> bytes = cue_song_bytes();
   fired_count.store(0);
   ASSERT_EQ(sound_init(TEST_RATE, 64, 0), 1);
   sound_song *song = sound_load_song(write_temp_file("step.xm", bytes).c_str());
   ASSERT_NE(song, nullptr);
-  // Installed before play, so every note from the first one is recorded.
   sound_set_instrument_callback(song, record_cue<3>, 3);
   sound_set_instrument_callback(song, record_cue<4>, 4);
   sound_set_instrument_callback(song, record_cue<6>, 6);
-  const steady::time_point start = steady::now();
   ASSERT_EQ(sound_play_song(song), 1);
-  // Two passes: 28 notes, however slowly a busy machine plays them.
-  EXPECT_TRUE(wait_for_song_time(song, 2 * 640));
+  // A frame loop asking as far ahead as its clock may go, over two passes:
+  // 28 notes, however slowly a busy machine plays them.
+  const steady::time_point start = steady::now();
+  while (sound_song_time(song) <= 2 * 640 && steady::now() - start < STOPPED_CLOCK) {
+    asked_us = frame_loop_time_us(song);
+    sound_run_cues(song, asked_us);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
   sound_close(); // joins the audio thread
   const int32_t count = fired_count.load(std::memory_order_acquire);
-  const int32_t played_ms = sound_song_time(song);
-
-  // Every note whose buffer has started playing, and no other: the clock
-  // stops at the start of the last buffer that started playing (512 frames).
-  std::vector<sound_cue> expected = render_cues(bytes, int64_t(played_ms + 40) * TEST_RATE / 1000);
-  const int64_t played_frames = int64_t(played_ms) * TEST_RATE / 1000; // less than 1 ms short
-  auto cues_before = [&](int64_t frame) {
-    return std::count_if(expected.begin(), expected.end(),
-                         [&](const sound_cue &c) { return c.sample < frame; });
-  };
+  // Every note up to the last time asked had been queued and ran, in order,
+  // none before the time asked reached it.
+  const std::vector<sound_cue> expected = render_cues(bytes, asked_us * TEST_RATE / 1000000 + 1);
   ASSERT_GT(count, 20);
-  EXPECT_GE(count, cues_before(played_frames + 512));
-  EXPECT_LE(count, cues_before(played_frames + 512 + TEST_RATE / 1000));
-  ASSERT_LE(size_t(count), expected.size());
-  std::vector<double> early_ms;
+  ASSERT_EQ(size_t(count), expected.size());
   for (int32_t i = 0; i < count; ++i) {
     const sound_cue &cue = expected[size_t(i)];
     EXPECT_EQ(fired[i].instrument, cue.instrument) << "cue " << i;
-    // The buffer holding the cue's frame is starting to play: the clock is
-    // at most one buffer (512 frames, 16 ms) short of the cue, never past it.
-    const double cue_ms = double(cue.sample) * 1000 / TEST_RATE;
-    EXPECT_GE(fired[i].time_ms, cue_ms - 17) << "cue " << i;
-    EXPECT_LE(fired[i].time_ms, cue_ms) << "cue " << i;
-    early_ms.push_back(cue_ms - fired[i].time_ms);
+    EXPECT_LE(cue.sample * 1000000, fired[i].asked_us * TEST_RATE) << "cue " << i;
   }
-  std::sort(early_ms.begin(), early_ms.end());
-  std::printf("handler ahead of its note's frame, in played-out time: min %.1f median %.1f max %.1f ms (%d cues)\n",
-              early_ms.front(), early_ms[early_ms.size() / 2], early_ms.back(), count);
-  // Against the wall clock: when each handler ran, relative to when its note's
-  // frame was due, taking the first handler call as the time base.
-  std::vector<double> drift_ms;
-  const double base = std::chrono::duration<double, std::milli>(fired[0].when - start).count() -
-                      double(expected[0].sample) * 1000 / TEST_RATE;
-  for (int32_t i = 0; i < count; ++i)
-    drift_ms.push_back(std::chrono::duration<double, std::milli>(fired[i].when - start).count() -
-                       double(expected[size_t(i)].sample) * 1000 / TEST_RATE - base);
-  std::sort(drift_ms.begin(), drift_ms.end());
-  std::printf("wall-clock call time minus due time (first call as base): min %.1f median %.1f max %.1f ms\n",
-              drift_ms.front(), drift_ms[drift_ms.size() / 2], drift_ms.back());
   sound_free_song(song);
 }
 
-TEST(Device, ShowHandlersOnTheAudioThreadRaceTheFrameLoopSafely) {
+TEST(Device, ShowHandlersRunOnTheFrameLoopWhileTheAudioThreadQueuesNotes) {
   const std::vector<uint8_t> bytes = cue_song_bytes();
   sound_song *song = start_song(bytes, "race.xm");
   ASSERT_NE(song, nullptr);
@@ -168,7 +139,8 @@ TEST(Device, ShowHandlersOnTheAudioThreadRaceTheFrameLoopSafely) {
   const steady::time_point start = steady::now();
   while (!(scene_moved && flashed) && sound_song_time(song) < 4 * 640 &&
          steady::now() - start < STOPPED_CLOCK) {
-    // The frame loop's two steps on the shared values.
+    // The frame loop's steps on the shared values.
+    sound_run_cues(song, frame_loop_time_us(song));
     const int32_t code = picture_code.load(std::memory_order_relaxed);
     ASSERT_GE(code, 0);
     ASSERT_LT(code, PICTURE_COUNT);

@@ -1,8 +1,9 @@
-// The sound layer on an output handed its sound far ahead of playing it, which
-// reports what it has played (as the browser's does): the clock is what has
-// played, and every cue runs, in order, once its frame has played, however
-// many buffers ahead the output asks. The output here is the test's own,
-// driven step by step.
+// The sound layer on the test's own output, driven step by step: handed its
+// sound far ahead of playing it and reporting what it has played (as the
+// browser's does), the clock is what has played and every cue runs, in order,
+// once the time asked reaches it, however many buffers ahead the output asks;
+// on every kind of output, a frame loop sampling its time 60 times a second
+// has each cue run in the first frame whose time reaches the note.
 #include "music/sound_output.h"
 #include "tests/support/test_songs.h"
 
@@ -14,17 +15,23 @@ namespace {
 
 sound_output_fill output_fill;
 sound_output_heard output_heard;
+sound_output_timing output_timing = SOUND_OUTPUT_REPORTS_HEARD;
 bool output_open = false;
 
 struct fired_cue {
   int32_t instrument;
   int32_t time_ms;
+  int64_t frame; // of the frame loop, when one runs
 };
 std::vector<fired_cue> fired;
+int64_t current_frame;
 
 template <int32_t INSTRUMENT> void record_cue(sound_song *song, int32_t) {
-  fired.push_back({INSTRUMENT, sound_song_time(song)});
+  fired.push_back({INSTRUMENT, sound_song_time(song), current_frame});
 }
+
+// Microseconds of song time at sample frame `frame` (exact at multiples of 4).
+int64_t frame_us(int64_t frame) { return frame * 1000000 / TEST_RATE; }
 
 // Hands `frames` to the output in 512-frame buffers.
 void hand(int64_t frames) {
@@ -57,9 +64,9 @@ TEST(QueuedOutput, ClockAndCuesFollowWhatPlayedNotWhatWasHanded) {
   ASSERT_NE(song, nullptr);
   const int64_t length = 3 * pass_frames(bytes);
   const std::vector<sound_cue> expected = render_cues(bytes, length + TEST_RATE);
-  auto cues_before = [&](int64_t frame) {
+  auto cues_up_to = [&](int64_t frame) {
     size_t n = 0;
-    while (n < expected.size() && expected[n].sample < frame) ++n;
+    while (n < expected.size() && expected[n].sample <= frame) ++n;
     return n;
   };
   // A quarter second handed ahead of what has played, the report every 100 frames.
@@ -68,7 +75,8 @@ TEST(QueuedOutput, ClockAndCuesFollowWhatPlayedNotWhatWasHanded) {
     for (; handed < played + TEST_RATE / 4; handed += 512) hand(512);
     output_heard(silent + played);
     ASSERT_EQ(sound_song_time(song), played * 1000 / TEST_RATE);
-    ASSERT_EQ(fired.size(), cues_before(played)) << "at frame " << played;
+    sound_run_cues(song, frame_us(played));
+    ASSERT_EQ(fired.size(), cues_up_to(played)) << "at frame " << played;
   }
   expect_in_order(expected, fired.size());
   for (size_t i = 0; i < fired.size(); ++i) {
@@ -87,8 +95,9 @@ TEST(QueuedOutput, ClockAndCuesFollowWhatPlayedNotWhatWasHanded) {
   EXPECT_FALSE(output_open);
 }
 
-TEST(QueuedOutput, NoCueIsLostWhenMoreAreHandedThanTheQueueHolds) {
-  // 32 notes every tick: three seconds ahead hold over 4000 of them.
+TEST(QueuedOutput, NoCueIsLostWhenThousandsWaitForTheFrameLoop) {
+  // 32 notes every tick: three seconds ahead hold over 4000 of them, all
+  // waiting until the frame loop asks.
   xm_module dense = test_song(32, 16, 1);
   for (int row = 0; row < 16; ++row)
     for (int channel = 0; channel < 32; ++channel)
@@ -99,11 +108,57 @@ TEST(QueuedOutput, NoCueIsLostWhenMoreAreHandedThanTheQueueHolds) {
   const int64_t ahead = 3 * TEST_RATE;
   hand(ahead);
   output_heard(ahead);
+  sound_run_cues(song, frame_us(ahead) - 1);
   const std::vector<sound_cue> expected = render_cues(bytes, ahead);
   EXPECT_GT(expected.size(), 4096u);
   expect_in_order(expected, expected.size());
   sound_free_song(song);
   sound_close();
+}
+
+TEST(QueuedOutput, EachCueRunsInTheFirstFrameWhoseTimeReachesItsNote) {
+  const std::vector<uint8_t> bytes = cue_song_bytes();
+  const int64_t length = 2 * pass_frames(bytes);
+  const std::vector<sound_cue> expected = render_cues(bytes, length + TEST_RATE);
+  for (sound_output_timing timing :
+       {SOUND_OUTPUT_DOUBLE_BUFFERED, SOUND_OUTPUT_PLAYS_AS_FILLED, SOUND_OUTPUT_REPORTS_HEARD}) {
+    SCOPED_TRACE(int(timing));
+    output_timing = timing;
+    sound_song *song = play(bytes, 512);
+    ASSERT_NE(song, nullptr);
+    // Handlers running while sound is handed show up as frame -1. The
+    // browser's output is handed all ahead and reports each frame's time.
+    current_frame = -1;
+    hand(timing == SOUND_OUTPUT_REPORTS_HEARD ? length + TEST_RATE : 512);
+    int64_t at = 0;
+    for (int64_t f = 0; f * TEST_RATE / 60 <= length; ++f) {
+      // The frame's time, at most a buffer past what has played, as the
+      // smoothed clock gives it.
+      at = f * TEST_RATE / 60;
+      if (timing == SOUND_OUTPUT_REPORTS_HEARD) output_heard(512 + at);
+      int64_t played_us = 0, reported_at_ns = 0;
+      current_frame = -1;
+      while (sound_song_report(song, &played_us, &reported_at_ns) &&
+             played_us + frame_us(512) < frame_us(at))
+        hand(512);
+      current_frame = f;
+      sound_run_cues(song, frame_us(at));
+    }
+    // Every note, in order, each in the first frame whose time reaches it.
+    size_t n = 0;
+    for (; n < expected.size() && expected[n].sample * 1000000 <= frame_us(at) * TEST_RATE; ++n) {
+      ASSERT_LT(n, fired.size());
+      EXPECT_EQ(fired[n].instrument, expected[n].instrument) << "cue " << n;
+      int64_t first = 0;
+      while (frame_us(first * TEST_RATE / 60) * TEST_RATE < expected[n].sample * 1000000) ++first;
+      EXPECT_EQ(fired[n].frame, first) << "cue " << n << " at sample " << expected[n].sample;
+    }
+    EXPECT_GT(n, 20u);
+    EXPECT_EQ(fired.size(), n);
+    sound_free_song(song);
+    sound_close();
+  }
+  output_timing = SOUND_OUTPUT_REPORTS_HEARD;
 }
 
 } // namespace
@@ -116,7 +171,7 @@ int sound_output_open(int32_t, int32_t, sound_output_fill fill) {
 }
 sound_output_timing sound_output_timing_of(sound_output_heard heard) {
   output_heard = heard;
-  return SOUND_OUTPUT_REPORTS_HEARD;
+  return output_timing;
 }
 int sound_output_is_open() { return output_open; }
 void sound_output_lock() {}

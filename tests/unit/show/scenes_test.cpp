@@ -228,7 +228,7 @@ TEST(Scenes, SevenNextSceneCuesReturnToTheFirstScene) {
   EXPECT_EQ(scene_index.load(), 0);
 }
 
-// The cue handler runs on the sound thread: a reader never sees an index
+// Run from another thread than the reader, the cue handler never shows an index
 // outside the table, however the two interleave.
 TEST(Scenes, ConcurrentReaderNeverSeesAnIndexOutsideTheTable) {
   scene_index.store(0);
