@@ -25,23 +25,25 @@ int16_t sound_web_buffer[2 * SOUND_WEB_MOST_FRAMES];
 } // namespace
 
 // The page's sound, handed to the program by the page as Module.soundOutput;
-// it calls `pump` for sound.
-EM_JS(int, sound_web_page_open, (int32_t rate), {
+// it calls `pump` for sound, at most `most` frames at a time.
+EM_JS(int, sound_web_page_open, (int32_t rate, int32_t most), {
   if (!Module['soundOutput']) return 0;
   return Module['soundOutput'].open(rate, (frames, heard) => {
     const at = _sound_output_web_pump(frames, heard);
     return at ? HEAP16.subarray(at >> 1, (at >> 1) + 2 * frames) : null;
-  }) ? 1 : 0;
+  }, most) ? 1 : 0;
 });
 EM_JS(void, sound_web_page_resume, (), { Module['soundOutput'].resume(); });
 EM_JS(void, sound_web_page_close, (), { Module['soundOutput'].close(); });
 
 // Called by the page: `heard` frames have played; returns `frames` more
-// (interleaved 16-bit stereo), or null while the output is paused.
+// (interleaved 16-bit stereo), or null while the output is paused or when
+// asked for more than it holds. What has been heard is taken either way: a
+// refused call must not hold the clock back.
 extern "C" EMSCRIPTEN_KEEPALIVE int16_t *sound_output_web_pump(int32_t frames, double heard) {
-  if (!sound_web_open || !sound_web_resumed || frames < 0 || frames > SOUND_WEB_MOST_FRAMES)
-    return nullptr;
+  if (!sound_web_open || !sound_web_resumed) return nullptr;
   sound_web_heard(int64_t(heard));
+  if (frames < 0 || frames > SOUND_WEB_MOST_FRAMES) return nullptr;
   if (frames > 0) sound_web_fill(sound_web_buffer, frames);
   return sound_web_buffer;
 }
@@ -50,7 +52,7 @@ int sound_output_open(int32_t mixing_rate, int32_t, sound_output_fill fill) {
   if (sound_web_open) sound_output_close();
   sound_web_fill = fill;
   sound_web_resumed = 0;
-  sound_web_open = sound_web_page_open(mixing_rate);
+  sound_web_open = sound_web_page_open(mixing_rate, SOUND_WEB_MOST_FRAMES);
   return sound_web_open;
 }
 

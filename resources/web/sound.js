@@ -32,10 +32,12 @@ function createSoundOutput(onTrouble) {
     context = null;
   }
 
-  let rate = 0, pump = null, timer = 0, closed = false, silent = false, troubled = false;
+  let rate = 0, most = 0, pump = null, timer = 0, closed = false, silent = false, troubled = false;
   let node = null, queue = null, processor = null, waiting = [];
   let written = 0, heard = 0; // frames handed to the player, and played
   let played = 0, playedAt = 0; // the player's last report, and its context time
+  let reported = false; // until the first report, nothing is known to have played
+  let starts = []; // ScriptProcessor: [context time, frames before it] of each buffer filled
   let starved = 0; // output frames the player had nothing for, once it began
   let silentSince = 0; // watching without sound: the page's time at frame 0
 
@@ -49,6 +51,10 @@ function createSoundOutput(onTrouble) {
     played = frames;
     playedAt = time;
     starved = dry;
+    if (!reported) {
+      reported = true;
+      troubleCheck(false);
+    }
   };
 
   // Asks the program for what the queue lacks, telling it what has played.
@@ -57,12 +63,20 @@ function createSoundOutput(onTrouble) {
     let now;
     if (silent) now = ((performance.now() - silentSince) * rate) / 1000;
     else {
+      // A ScriptProcessor's buffer counts once it begins to play.
+      while (starts.length > 0 && starts[0][0] <= context.currentTime) {
+        const [time, frames] = starts.shift();
+        report(frames, time, queue.starved);
+      }
       // What the player took, less what the output has yet to play of it.
       const ahead = context.outputLatency || context.baseLatency || 0;
-      now = Math.min(played + (Math.max(0, context.currentTime - playedAt) - ahead) * rate, written);
+      // Before the first report the context's time says nothing of the player.
+      now = reported ? Math.min(played + (Math.max(0, context.currentTime - playedAt) - ahead) * rate, written) : 0;
     }
     heard = Math.max(heard, Math.floor(now));
-    let wanted = Math.floor(SOUND_AHEAD_SECONDS * rate) - (written - heard);
+    // After a long stall (a busy page, a hidden tab's rare timers) the lack
+    // can exceed what the program hands at once: it is made up a call at a time.
+    let wanted = Math.min(Math.floor(SOUND_AHEAD_SECONDS * rate) - (written - heard), most);
     if (wanted < 256) wanted = 0;
     const samples = pump(wanted, heard);
     if (!samples || wanted === 0) return;
@@ -70,11 +84,13 @@ function createSoundOutput(onTrouble) {
     if (!silent) send(samples.slice());
   };
 
-  // Whether sound plays: the page hears of a change, of trouble only once
-  // the browser has had its time (`mayComplain`).
-  const troubleCheck = (mayComplain) => {
+  // Whether sound plays (a running context is not enough: the player counts
+  // once it has reported, as its output may not have begun): the page hears
+  // of a change, of trouble only once the browser has had its time
+  // (`mayComplain`).
+  function troubleCheck(mayComplain) {
     if (closed || silent) return;
-    const playing = context && context.state === 'running' && (node || queue);
+    const playing = context && context.state === 'running' && (node || queue) && reported;
     if (playing && troubled) {
       troubled = false;
       onTrouble(false);
@@ -82,14 +98,16 @@ function createSoundOutput(onTrouble) {
       troubled = true;
       onTrouble(true);
     }
-  };
+  }
 
   return {
     context,
     // The program opens its output at `rate` Hz; `pump(frames, heard)` hands
-    // over that many interleaved 16-bit stereo frames (null while paused).
-    open(outputRate, outputPump) {
+    // over that many interleaved 16-bit stereo frames (null while paused),
+    // `outputMost` at most.
+    open(outputRate, outputPump, outputMost) {
       rate = outputRate;
+      most = outputMost;
       pump = outputPump;
       ready.then((worklet) => {
         if (closed || !context) return;
@@ -103,10 +121,12 @@ function createSoundOutput(onTrouble) {
         } else if (context.createScriptProcessor) {
           queue = new SoundQueue(rate, context.sampleRate);
           processor = context.createScriptProcessor(SOUND_PROCESSOR_FRAMES, 0, 2);
+          // The buffer filled here plays from `playbackTime`, after those
+          // filled before it: what it holds counts as played from then.
           processor.onaudioprocess = (event) => {
             const out = event.outputBuffer;
+            starts.push([event.playbackTime, queue.played()]);
             queue.play(out.getChannelData(0), out.getChannelData(1));
-            report(queue.played(), context.currentTime, queue.starved);
           };
           processor.connect(context.destination);
         } else {

@@ -5,13 +5,12 @@
 // (WebKitWebDriver, plain W3C WebDriver).
 // Each browser gets the same few calls; what the test adds to the page goes
 // in after the page has loaded, as WebDriver allows no more.
-import { execFileSync, spawn, spawnSync } from 'node:child_process';
+import { spawn, spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import http from 'node:http';
 import net from 'node:net';
 import path from 'node:path';
 import { createRequire } from 'node:module';
-import { fileURLToPath } from 'node:url';
 
 // puppeteer-core as tests/system/web's lock file pins it (scripts/web.sh test installs it).
 const puppeteer = createRequire(new URL('../system/web/package.json', import.meta.url))('puppeteer-core');
@@ -41,13 +40,24 @@ export function serve(root) {
 
 export const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
-// Counts the frames the program puts on the canvas (window.frameLog) and
-// keeps the page's errors (window.pageProblems).
+// Counts the frames the program puts on the canvas (window.frameLog), keeps
+// while `window.frameLog.pictures` is an array each frame's time (on the
+// clock of `wallNow`), the mean blue of a sample of its pixels (the tint
+// leaves blue alone, a scene's picture changes it) and the song clock of the
+// page's sound (show.js's `sound`), and keeps the page's errors
+// (window.pageProblems).
 function watchPage() {
-  window.frameLog = { count: 0, first: 0 };
+  window.frameLog = { count: 0, first: 0, pictures: null };
   const put = CanvasRenderingContext2D.prototype.putImageData;
   CanvasRenderingContext2D.prototype.putImageData = function (...args) {
     if (window.frameLog.count++ === 0) window.frameLog.first = performance.now();
+    if (window.frameLog.pictures) {
+      const data = args[0].data;
+      let blue = 0, count = 0;
+      for (let i = 2; i < data.length; i += 4 * 97, ++count) blue += data[i];
+      const clock = typeof sound === 'object' && sound ? sound.heardSeconds() : NaN;
+      window.frameLog.pictures.push([performance.timeOrigin + performance.now(), blue / count, clock]);
+    }
     return put.apply(this, args);
   };
   window.pageProblems = [];
@@ -59,6 +69,14 @@ function watchPage() {
   window.addEventListener('error', (event) => window.pageProblems.push(`page error: ${event.message}`));
   window.addEventListener('unhandledrejection',
                           (event) => window.pageProblems.push(`page error: ${event.reason}`));
+}
+
+// `action`'s answer; in Firefox after INPUT_ANSWER_MS nothing (see openPuppeteer).
+const INPUT_ANSWER_MS = 10000;
+function answered(name, action) {
+  if (name !== 'firefox') return action;
+  const late = action.catch((error) => console.log(`an input action was never answered: ${error.message}`));
+  return Promise.race([late, sleep(INPUT_ANSWER_MS)]);
 }
 
 // Counts, at each paint, the frames composed since the one before
@@ -98,8 +116,12 @@ async function openPuppeteer(name, env, { phone = false, paintHz = 0 } = {}) {
     pid: browser.process().pid,
     goto: (url) => page.goto(url),
     evaluate: (fn, ...args) => page.evaluate(fn, ...args),
-    click: (selector) => page.click(selector),
-    pressEscape: () => page.keyboard.press('Escape'),
+    // Firefox's driver now and then never answers an input action at a cold
+    // start on a loaded machine: its answer is not waited for past a few
+    // seconds (a late failure is only logged), and the caller checks what
+    // the action did in the page instead.
+    click: (selector) => answered(name, page.click(selector)),
+    pressEscape: () => answered(name, page.keyboard.press('Escape')),
     // Chromium slows the page's processor by `factor` (1: full speed);
     // Firefox's driver has no such setting.
     throttle: name === 'firefox' ? null : (factor) => page.emulateCPUThrottling(factor),
@@ -221,33 +243,97 @@ export async function waitFor(browser, fn, timeoutMs, ...args) {
   }
 }
 
-const SOUND_SERVER = path.join(path.dirname(fileURLToPath(import.meta.url)), 'sound-server.sh');
+// Now in milliseconds, on a clock the page shares (performance.timeOrigin +
+// performance.now() there).
+export const wallNow = () => performance.timeOrigin + performance.now();
 
-// Records the sink of the sound server browser-env.sh started into `file`
-// while `during` runs, then judges the recording with `judge`
-// (sound_compare) against `song`: its exit status, its line, its figures.
+const RECORD_RATE = 48000;
+
+// Records the sink's monitor of the sound server browser-env.sh started into
+// `file` (WAV) while `during` runs, noting when each 10 ms piece arrives;
+// then judges the recording with `judge` (sound_compare) against `song`: its
+// exit status, its line, its figures; `heardAt(seconds)`: when that song time
+// was heard by the judge's placing, `songAt(time)`: the song time heard then,
+// `skipSeconds(at)`: how much of the recording came before the time `at`
+// (times on wallNow's clock), and `judgeWith(args)`: the same recording
+// judged with other arguments.
 export async function recordSound(file, during, judge, song, judgeArgs = []) {
-  const soundDir = process.env.QUARVELIN_SOUND_DIR;
-  execFileSync(SOUND_SERVER, ['record', soundDir, file]);
+  const recorder = spawn('parec', ['--device=quarvelin_sink.monitor', '--latency-msec=10', '--format=s16le',
+                                   `--rate=${RECORD_RATE}`, '--channels=2', '--raw'],
+                         { stdio: ['ignore', 'pipe', 'inherit'] });
+  const chunks = [], arrivals = [];
+  let bytes = 0;
+  const first = new Promise((resolve) => {
+    recorder.stdout.on('data', (chunk) => {
+      chunks.push(chunk);
+      bytes += chunk.length;
+      arrivals.push([Math.floor(bytes / 4), wallNow()]);
+      resolve();
+    });
+    recorder.on('exit', resolve);
+  });
+  const ended = new Promise((resolve) => recorder.on('close', resolve));
+  await Promise.race([first, sleep(5000)]);
   try {
     await during();
   } finally {
-    execFileSync(SOUND_SERVER, ['stop-record', soundDir]);
+    recorder.kill('SIGINT');
+    await ended;
   }
-  const judged = spawnSync(judge, [file, song, ...judgeArgs], { encoding: 'utf8' });
-  const words = judged.stdout.trim().split(/\s+/);
-  const figure = (name) => Number(words[words.indexOf(name) + 1]);
-  return { status: judged.status, line: `${judged.stdout.trim()} ${judged.stderr.trim()}`.trim(),
-           correlation: figure('correlation'), gapMs: figure('longest-gap') };
+  const data = Buffer.concat(chunks);
+  const header = Buffer.alloc(44);
+  header.write('RIFF', 0);
+  header.writeUInt32LE(36 + data.length, 4);
+  header.write('WAVEfmt ', 8);
+  header.writeUInt32LE(16, 16);
+  header.writeUInt16LE(1, 20);
+  header.writeUInt16LE(2, 22);
+  header.writeUInt32LE(RECORD_RATE, 24);
+  header.writeUInt32LE(4 * RECORD_RATE, 28);
+  header.writeUInt16LE(4, 32);
+  header.writeUInt16LE(16, 34);
+  header.write('data', 36);
+  header.writeUInt32LE(data.length, 40);
+  fs.writeFileSync(file, Buffer.concat([header, data]));
+
+  // The sink's clock against ours (a virtual machine's may run slow by a few
+  // parts in a thousand): the slope of arrival time over frames received, by
+  // least squares, moved down to the earliest arrival, as a piece arrives
+  // after its last frame was played, never before. The first second settles.
+  const points = arrivals.filter(([frames]) => frames > RECORD_RATE);
+  let msPerFrame = 1000 / RECORD_RATE, firstMs = arrivals.length ? arrivals[0][1] : 0;
+  if (points.length > 10) {
+    const meanF = points.reduce((sum, [f]) => sum + f, 0) / points.length;
+    const meanT = points.reduce((sum, [, t]) => sum + t, 0) / points.length;
+    msPerFrame = points.reduce((sum, [f, t]) => sum + (f - meanF) * (t - meanT), 0) /
+                 points.reduce((sum, [f]) => sum + (f - meanF) ** 2, 0);
+    firstMs = Math.min(...points.map(([f, t]) => t - f * msPerFrame));
+  }
+  const judgeWith = (args) => {
+    const judged = spawnSync(judge, [file, song, ...args], { encoding: 'utf8' });
+    const words = judged.stdout.trim().split(/\s+/);
+    const figure = (name) => Number(words[words.indexOf(name) + 1]);
+    return { status: judged.status, line: `${judged.stdout.trim()} ${judged.stderr.trim()}`.trim(),
+             offset: figure('offset'), correlation: figure('correlation'), gapMs: figure('longest-gap'),
+             songGapMs: figure('song-longest-gap'),
+             heardAt: (seconds) => firstMs + (seconds - figure('offset')) * RECORD_RATE * msPerFrame,
+             songAt: (time) => figure('offset') + (time - firstMs) / (RECORD_RATE * msPerFrame),
+             skipSeconds: (at) => Math.max(0, (at - firstMs) / (RECORD_RATE * msPerFrame)),
+             judgeWith };
+  };
+  return judgeWith(judgeArgs);
 }
 
-// Keeps the page's thread busy 150 ms of every 200 ms for 3 s, as slow
+// Keeps the thread it runs on busy 150 ms of every 200 ms for 3 s, as slow
 // frames or a pause would.
-export const slowPage = (page) => page.evaluate(() => {
+export function slowThread() {
   const end = performance.now() + 3000;
   const timer = setInterval(() => {
     const until = performance.now() + 150;
     while (performance.now() < until);
     if (performance.now() > end) clearInterval(timer);
   }, 200);
-});
+}
+
+// The page's thread kept busy so.
+export const slowPage = (page) => page.evaluate(slowThread);
