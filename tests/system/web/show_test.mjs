@@ -302,7 +302,8 @@ async function phoneShow(cues) {
     assert.deepEqual(shape, { box: [0, 0, 390, 844], screen: [390, 844], fit: 'contain', pixels: 'pixelated',
                               scrollable: false, touch: 'none', turnHint: true });
     await page.turn(true);
-    await waitFor(page, () => innerWidth === 844, 5000);
+    // Media queries report the turn at the next paint, after the resize.
+    await waitFor(page, () => innerWidth === 844 && document.getElementById('turn-hint').hidden, 5000);
     shape = await stageShape(page);
     assert.deepEqual(shape, { box: [0, 0, 844, 390], screen: [844, 390], fit: 'contain', pixels: 'pixelated',
                               scrollable: false, touch: 'none', turnHint: false });
