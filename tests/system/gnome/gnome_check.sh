@@ -6,7 +6,7 @@
 # 0, and it printed nothing.
 set -uo pipefail
 judge=$1 show=$2
-root=$(cd "$(dirname "$0")/../.." && pwd)
+root=$(cd "$(dirname "$0")/../../.." && pwd)
 source "$root/tests/support/xvfb.sh" # fail
 gnome=$root/tests/support/gnome.sh
 dir=$(mktemp -d /tmp/quarvelin-gnome-XXXXXX)

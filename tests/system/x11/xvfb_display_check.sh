@@ -23,7 +23,7 @@ cleanup() {
 trap cleanup EXIT
 unset WAYLAND_DISPLAY SDL_VIDEODRIVER XDG_SESSION_TYPE
 # For a probe built with ThreadSanitizer: Mesa's own threads are not ours.
-export TSAN_OPTIONS="${TSAN_OPTIONS:-} suppressions=$(cd "$(dirname "$0")/../.." && pwd)/scripts/tsan.supp"
+export TSAN_OPTIONS="${TSAN_OPTIONS:-} suppressions=$(cd "$(dirname "$0")/../../.." && pwd)/scripts/tsan.supp"
 
 # No display server: opening fails, the probe ends with 1 and says nothing.
 if [[ $screen == none ]]; then
