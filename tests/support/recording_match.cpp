@@ -12,7 +12,9 @@ constexpr double FINE_SECONDS = 0.001;   // and of the refinement around its bes
 constexpr double REFINE_SECONDS = 2;     // of the recording (after the skip) the refinement compares
 constexpr int SILENT_LEVEL = 4;          // |sample| at or below: silence (-78 dBFS)
 
-uint32_t read_u32(const uint8_t *p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
+uint32_t read_u32(const uint8_t *p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
 uint16_t read_u16(const uint8_t *p) { return uint16_t(p[0] | p[1] << 8); }
 
 // Root mean square of both channels over each whole window from frame
