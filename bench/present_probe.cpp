@@ -7,7 +7,7 @@
 //     present, to the file named by QUARVELIN_PROBE_PRESENTS_FILE (the
 //     intervals between presents);
 //   - on every present of the window's own surface, appends the monotonic
-//     time and the picture's mean blue (0..255, over a sparse grid) to
+//     time and the picture's mean blue (0..255) in each cell of a 4 x 4 grid to
 //     the file named by QUARVELIN_PROBE_PICTURES_FILE (when the scene
 //     changes, as measure/measure-picture-sound.sh looks for it);
 //   - on every present, appends the monotonic time and a hash of the picture
@@ -57,17 +57,19 @@ static void record_present() {
   if (log != nullptr) std::fprintf(log, "%lld\n", clock_ns(CLOCK_MONOTONIC));
 }
 
-// Mean blue over every 8th pixel of every 8th row: the tint moves red and
-// green from frame to frame and leaves blue, so a cut from one picture to
-// another moves it far more than anything else does.
+// Mean blue of each cell of a 4 x 4 grid, over every 8th pixel of every 8th
+// row: the tint moves red and green from frame to frame and leaves blue, so
+// a cut from one picture to another moves the cells far more than anything
+// else does, even between two pictures of about the same overall gray.
+constexpr int PICTURE_GRID = 4;
 static void record_picture(SDL_Window *window) {
   static FILE *log = open_log("QUARVELIN_PROBE_PICTURES_FILE");
   if (log == nullptr) return;
   const SDL_Surface *surface = SDL_GetWindowSurface(window);
-  if (surface == nullptr || surface->pixels == nullptr) return;
+  if (surface == nullptr || surface->pixels == nullptr || surface->w <= 0 || surface->h <= 0) return;
   const int bytes = surface->format->BytesPerPixel;
-  double sum = 0;
-  long count = 0;
+  double sums[PICTURE_GRID * PICTURE_GRID] = {};
+  long counts[PICTURE_GRID * PICTURE_GRID] = {};
   for (int y = 0; y < surface->h; y += 8) {
     const auto *row = static_cast<const unsigned char *>(surface->pixels) + long(y) * surface->pitch;
     for (int x = 0; x < surface->w; x += 8) {
@@ -75,11 +77,15 @@ static void record_picture(SDL_Window *window) {
       for (int b = 0; b < bytes; ++b) pixel |= Uint32(row[x * bytes + b]) << (8 * b);
       Uint8 r, g, b; // NOLINT(cppcoreguidelines-init-variables): SDL_GetRGB sets them
       SDL_GetRGB(pixel, surface->format, &r, &g, &b);
-      sum += b;
-      ++count;
+      const int cell = y * PICTURE_GRID / surface->h * PICTURE_GRID + x * PICTURE_GRID / surface->w;
+      sums[cell] += b;
+      ++counts[cell];
     }
   }
-  std::fprintf(log, "%lld %.2f\n", clock_ns(CLOCK_MONOTONIC), count > 0 ? sum / double(count) : 0.0);
+  std::fprintf(log, "%lld", clock_ns(CLOCK_MONOTONIC));
+  for (int cell = 0; cell < PICTURE_GRID * PICTURE_GRID; ++cell)
+    std::fprintf(log, " %.2f", counts[cell] > 0 ? sums[cell] / double(counts[cell]) : 0.0);
+  std::fprintf(log, "\n");
 }
 
 static FILE *hash_log() {

@@ -3,10 +3,10 @@
 # sound server: the show plays on a private Xvfb (640x480) into a private
 # PipeWire (tests/support/sound-server.sh); the sink's monitor is recorded with the
 # arrival time of every piece, and the present probe logs each present's time
-# and mean blue (which the tint leaves alone), all on the monotonic clock.
+# and mean blue in a 4 x 4 grid (the tint leaves blue alone), all on the monotonic clock.
 # The recording is placed in the song to the millisecond (tests/support's
 # comparer), which gives the moment each song time was heard; a scene cue's
-# picture is the present, near that moment, where the blue jumps. Prints one
+# picture is the present, near that moment, where the blue moves most. Prints one
 # line per cue and the median: positive when the picture comes after its note.
 #   measure/measure-picture-sound.sh [build-folder] [seconds]
 source "$(dirname "$0")/measure.sh"

@@ -4,7 +4,8 @@
 // the frame rate and the browser's processor share over `seconds` of the
 // show, and the longest gap in the sound heard, as it plays and while the
 // page's thread is kept busy 150 ms of every 200 ms (in Chromium also with
-// its processor slowed fourfold).
+// its processor slowed fourfold), and each scene cue's picture against its
+// note as the audio context's output timestamp has it heard.
 // BROWSER "chromium-phone": Chromium emulating a phone (tapped; the frame rate
 // and processor share also at a quarter of the processor; the site first
 // loaded over an emulated fast mobile network, the time to Ready).
@@ -88,6 +89,77 @@ async function phoneDownload() {
   }
 }
 
+// Before Start: keeps each report of the page's AudioWorklet player (the
+// program's frames played, at which context time) and the program's rate.
+function watchPlayer() {
+  window.playerReports = [];
+  const Node = window.AudioWorkletNode;
+  if (!Node) return;
+  window.AudioWorkletNode = class extends Node {
+    constructor(context, name, options) {
+      super(context, name, options);
+      window.playerRate = options.processorOptions.rate;
+      this.port.addEventListener('message', (event) => window.playerReports.push([event.data.played, event.data.time]));
+      this.port.start();
+    }
+  };
+}
+
+// While the show plays: every 20 ms the audio context's output timestamp
+// (which context time leaves the output at which moment), and each frame's
+// hand-over to the canvas with its song clock (frameLog.pictures).
+function watchOutput() {
+  window.outputStamps = [];
+  window.frameLog.pictures = [];
+  const context = window.quarvelinShow.soundOutput.context;
+  window.outputTimer = setInterval(() => {
+    const stamp = context.getOutputTimestamp();
+    if (stamp.performanceTime > 0) window.outputStamps.push([performance.timeOrigin + stamp.performanceTime, stamp.contextTime]);
+  }, 20);
+}
+
+// Each scene cue's picture against its note as the output timestamp has it
+// heard, in ms (positive: the picture after the note). The note leaves the
+// output when the context time of the player's frame for it does; the
+// picture is the first frame composed at or after the note's song time (the
+// program draws a cue's picture in that frame), timed at its hand-over to
+// the canvas.
+async function cueOffsets(page, cues) {
+  const { reports, stamps, pictures, rate } = await page.evaluate(() => {
+    clearInterval(window.outputTimer);
+    const log = { reports: window.playerReports, stamps: window.outputStamps, pictures: window.frameLog.pictures,
+                  rate: window.playerRate };
+    window.frameLog.pictures = null;
+    return log;
+  });
+  const nearest = (list, key, value) => list.reduce((best, item) => (Math.abs(key(item) - value) < Math.abs(key(best) - value) ? item : best));
+  const offsets = [];
+  for (const cue of cues) {
+    const frame = pictures.find(([, , clock]) => clock >= cue);
+    if (!frame || frame === pictures[0] || reports.length === 0 || stamps.length === 0) continue;
+    const [played, time] = nearest(reports, (report) => report[0], cue * rate);
+    const contextTime = time + (cue * rate - played) / rate;
+    const [wallMs, stampContext] = nearest(stamps, (stamp) => stamp[1], contextTime);
+    offsets.push(frame[0] - (wallMs + (contextTime - stampContext) * 1000));
+  }
+  return offsets;
+}
+
+// The instrument-3 notes (scene cues) of the song's first `seconds`.
+function sceneCues(seconds) {
+  const line = execFileSync(path.join(native, 'tools/quarvelin-cues'), [song, String(seconds)], { encoding: 'utf8' })
+    .split('\n').find((l) => l.startsWith('instrument 3 '));
+  return line ? line.split(':')[1].trim().split(/\s+/).map(Number) : [];
+}
+
+const sorted = (values) => [...values].sort((a, b) => a - b);
+function offsetFigures(offsets) {
+  if (offsets.length === 0) return 'no scene cue in the stretch';
+  const order = sorted(offsets), within = offsets.filter((ms) => Math.abs(ms) <= 17).length;
+  return `${offsets.length} cues, median ${order[order.length >> 1].toFixed(1)} ms, ${order[0].toFixed(1)} to ` +
+         `${order[order.length - 1].toFixed(1)}, ${within} within ±17 ms (${offsets.map((ms) => ms.toFixed(1)).join(' ')})`;
+}
+
 const hz = Number(execFileSync('getconf', ['CLK_TCK'], { encoding: 'utf8' }));
 for (const entry of browsers) {
   const phone = entry === 'chromium-phone';
@@ -95,6 +167,7 @@ for (const entry of browsers) {
   const download = phone ? await phoneDownload() : 0;
   const page = await openShowPage(name, siteDir, process.env, { phone, paintHz: Number(paintHz || 0) });
   try {
+    await page.evaluate(watchPlayer);
     const clicked = await page.evaluate(() => performance.now());
     if (phone) await page.tap('#start-button');
     else await page.click('#start-button');
@@ -103,6 +176,8 @@ for (const entry of browsers) {
     await sleep(1000);
 
     await page.evaluate(countPaints);
+    const songBefore = await page.evaluate(() => window.quarvelinShow.soundOutput.heardSeconds());
+    await page.evaluate(watchOutput);
     const framesBefore = await page.evaluate(() => window.frameLog.count);
     const ticksBefore = treeTicks(page.pid);
     const started = Date.now();
@@ -111,6 +186,8 @@ for (const entry of browsers) {
     const frames = (await page.evaluate(() => window.frameLog.count)) - framesBefore;
     const ticks = treeTicks(page.pid) - ticksBefore;
     const paints = holdsOf(await page.evaluate(() => window.paintFrames.splice(0)));
+    const cues = sceneCues(seconds + songBefore + 5).filter((at) => at > songBefore + 0.5);
+    const offsets = await cueOffsets(page, cues);
     // The phone's processor: the frame rate and share at a quarter of it.
     let slowFigures = '';
     if (phone) {

@@ -16,9 +16,18 @@ mean_f = sum(f for f, _ in points) / len(points)
 mean_t = sum(t for _, t in points) / len(points)
 ns_per_frame = (sum((f - mean_f) * (t - mean_t) for f, t in points) /
                 sum((f - mean_f) ** 2 for f, _ in points))
-first_ns = min(t - f * ns_per_frame for f, t in points)
+# Where a frame arrived (and so was played) by the line moved down to the
+# earliest arrival near it: a stall of the recorder or of the sink shifts
+# every later arrival, and one line for the whole run would spread that
+# shift over the cues before and after it.
+def played_ns(frame):
+    near = [t - f * ns_per_frame for f, t in points if abs(f - frame) < 2 * rate]
+    return min(near) + frame * ns_per_frame
 recorded_seconds = points[-1][0] / rate
-presents = [(int(t), float(b)) for t, b in (line.split() for line in open(f"{work}/pictures"))]
+presents = [(int(words[0]), [float(b) for b in words[1:]])
+            for words in (line.split() for line in open(f"{work}/pictures"))]
+def change(i):   # how far the picture moved from the present before, mean over the cells
+    return sum(abs(a - b) for a, b in zip(presents[i][1], presents[i - 1][1])) / len(presents[i][1])
 offsets = []
 for cue in sorted(float(c) for c in sys.argv[6:]):
     # Placed again from 1 s before the cue: the server's resampling lets the
@@ -30,10 +39,10 @@ for cue in sorted(float(c) for c in sys.argv[6:]):
                            capture_output=True, text=True).stdout.split()
     if "offset" not in local or abs(song_at_first_frame(local) - song_at_first_frame(placed)) > 0.05:
         continue  # placed at a repeat of the music elsewhere in the song
-    heard_ns = first_ns + (cue - song_at_first_frame(local)) * rate * ns_per_frame
+    heard_ns = played_ns((cue - song_at_first_frame(local)) * rate)
     near = [i for i in range(1, len(presents)) if abs(presents[i][0] - heard_ns) < 300_000_000]
-    jump = max(near, key=lambda i: abs(presents[i][1] - presents[i - 1][1]))
-    step = abs(presents[jump][1] - presents[jump - 1][1])
+    jump = max(near, key=change)
+    step = change(jump)
     offsets.append((presents[jump][0] - heard_ns) / 1e6)
     print(f"cue at {cue:7.3f} s: picture {offsets[-1]:+6.1f} ms from the note heard (blue step {step:.0f})")
 if not offsets:

@@ -19,8 +19,5 @@ cmake --build build-web -j "${QUARVELIN_JOBS:-2}"
 if [[ $tests == ON ]]; then
   # puppeteer-core, exactly as the lock file pins it.
   (cd tests/system/web && npm ci --no-audit --no-fund --loglevel=error)
-  # A browser's driver now and then never answers an input action on a busy
-  # machine (Firefox's WebDriver BiDi, seen once in a few runs at a cold
-  # start): a check that fails that way runs once more, from the start.
-  ctest --test-dir build-web --output-on-failure --timeout 300 --repeat until-pass:2
+  ctest --test-dir build-web --output-on-failure --timeout 300
 fi
