@@ -30,6 +30,8 @@ EM_JS(double, screen_web_next_paint, (int32_t longest_ms), {
     let timer = 0;
     const paint = requestAnimationFrame((time) => {
       clearTimeout(timer);
+      // The page first brings the song clock up to this paint (show.js).
+      if (Module['onPaint']) Module['onPaint']();
       callUserCallback(() => wakeUp(time));
     });
     timer = setTimeout(() => {

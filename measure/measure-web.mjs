@@ -225,7 +225,8 @@ for (const entry of browsers) {
                 `longest sound gap ${steady.gapMs} ms (correlation ${steady.correlation}), ` +
                 `busy page ${busy.gapMs} ms (correlation ${busy.correlation})` +
                 (throttled ? `, busy page at a quarter of the processor ${throttled.gapMs} ms` +
-                             ` (correlation ${throttled.correlation})` : '') + slowFigures + `; ${paints}`);
+                             ` (correlation ${throttled.correlation})` : '') + slowFigures + `; ${paints}` +
+                `; scene cues against the output timestamp: ${offsetFigures(offsets)}`);
   } finally {
     await page.close();
   }

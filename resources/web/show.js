@@ -134,6 +134,9 @@ function start(gentle) {
     canvas,
     arguments: gentle ? ['--gentle'] : [],
     soundOutput: sound,
+    // At each paint, before the frame is composed: the clock as heard now,
+    // not as the sound's last 10 ms timer had it.
+    onPaint: () => sound && sound.catchUp(),
     instantiateWasm(imports, done) {
       WebAssembly.instantiate(compiledProgram, imports).then((instance) => done(instance));
       return {};
