@@ -43,6 +43,12 @@ for cue in sorted(float(c) for c in sys.argv[6:]):
     near = [i for i in range(1, len(presents)) if abs(presents[i][0] - heard_ns) < 300_000_000]
     jump = max(near, key=change)
     step = change(jump)
+    # A cut between two pictures of about the same blue moves the cells no
+    # more than the noise does from frame to frame: it cannot be timed.
+    noise = statistics.median(change(i) for i in near)
+    if step < 4 * noise:
+        print(f"cue at {cue:7.3f} s: too faint to time (blue step {step:.0f}, frame to frame {noise:.1f})")
+        continue
     offsets.append((presents[jump][0] - heard_ns) / 1e6)
     print(f"cue at {cue:7.3f} s: picture {offsets[-1]:+6.1f} ms from the note heard (blue step {step:.0f})")
 if not offsets:
