@@ -63,10 +63,10 @@ function createSoundOutput(onTrouble) {
   // timestamp by 10 to 15 ms, each against a recording of the sound server):
   // the nearer to now of the two is taken.
   const outputTime = () => {
-    const reported = context.currentTime - (context.outputLatency || context.baseLatency || 0);
+    const byLatency = context.currentTime - (context.outputLatency || context.baseLatency || 0);
     const stamp = context.getOutputTimestamp ? context.getOutputTimestamp() : null;
-    if (!stamp || !(stamp.performanceTime > 0)) return reported;
-    return Math.max(reported, stamp.contextTime + (performance.now() - stamp.performanceTime) / 1000);
+    if (!stamp || !(stamp.performanceTime > 0)) return byLatency;
+    return Math.max(byLatency, stamp.contextTime + (performance.now() - stamp.performanceTime) / 1000);
   };
 
   // Asks the program for what the queue lacks, telling it what has played.
