@@ -19,11 +19,5 @@ cmake --build build-web -j "${QUARVELIN_JOBS:-2}"
 if [[ $tests == ON ]]; then
   # puppeteer-core, exactly as the lock file pins it.
   (cd tests/system/web && npm ci --no-audit --no-fund --loglevel=error)
-  # About one cold start of Firefox in four (6 of 25 runs of its check here),
-  # its page stops answering right after Start: the tab's main thread waits
-  # inside Firefox's audio IPC for an answer that never comes (the tab and
-  # the audio process idle, the page's own code not running). A fresh
-  # sound server that has already played a stream changes nothing. Until
-  # that is mended where it lies, a check that fails runs once more.
-  ctest --test-dir build-web --output-on-failure --timeout 300 --repeat until-pass:2
+  ctest --test-dir build-web --output-on-failure --timeout 300
 fi

@@ -18,6 +18,8 @@ const SOUND_START_WAIT_MS = 3000;
 // Where the browser has no AudioWorklet (pages served over plain http from
 // another machine), a ScriptProcessorNode with this many frames a call.
 const SOUND_PROCESSOR_FRAMES = 8192;
+// Firefox's output latency and output timestamp (see outputTime).
+const OUTPUT_LATENCY_MAY_HANG = /\bFirefox\//.test(navigator.userAgent);
 
 function createSoundOutput(onTrouble) {
   let context = null, ready = Promise.resolve(false);
@@ -61,8 +63,14 @@ function createSoundOutput(onTrouble) {
   // output timestamp and the latency they report, and either may overstate
   // what is still to play (Firefox's latency by about 28 ms, Chromium's
   // timestamp by 10 to 15 ms, each against a recording of the sound server):
-  // the nearer to now of the two is taken.
+  // the nearer to now of the two is taken. Firefox is asked neither: the
+  // first time either is read while its sound runs, the page's thread waits
+  // on its audio process, which now and then (one cold start in five on
+  // Linux) waits on the page's thread in turn, and the page hangs for good.
+  // There the context's own time is taken, which is what the nearer of the
+  // two came to and what the recording heard.
   const outputTime = () => {
+    if (OUTPUT_LATENCY_MAY_HANG) return context.currentTime;
     const byLatency = context.currentTime - (context.outputLatency || context.baseLatency || 0);
     const stamp = context.getOutputTimestamp ? context.getOutputTimestamp() : null;
     if (!stamp || !(stamp.performanceTime > 0)) return byLatency;

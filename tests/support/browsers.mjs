@@ -71,14 +71,6 @@ function watchPage() {
                           (event) => window.pageProblems.push(`page error: ${event.reason}`));
 }
 
-// `action`'s answer; in Firefox after INPUT_ANSWER_MS nothing (see openPuppeteer).
-const INPUT_ANSWER_MS = 10000;
-function answered(name, action) {
-  if (name !== 'firefox') return action;
-  const late = action.catch((error) => console.log(`an input action was never answered: ${error.message}`));
-  return Promise.race([late, sleep(INPUT_ANSWER_MS)]);
-}
-
 // Counts, at each paint, the frames composed since the one before
 // (window.paintFrames; run in the page once frameLog counts).
 export function countPaints() {
@@ -116,12 +108,8 @@ async function openPuppeteer(name, env, { phone = false, paintHz = 0 } = {}) {
     pid: browser.process().pid,
     goto: (url) => page.goto(url),
     evaluate: (fn, ...args) => page.evaluate(fn, ...args),
-    // Firefox's driver now and then never answers an input action at a cold
-    // start on a loaded machine: its answer is not waited for past a few
-    // seconds (a late failure is only logged), and the caller checks what
-    // the action did in the page instead.
-    click: (selector) => answered(name, page.click(selector)),
-    pressEscape: () => answered(name, page.keyboard.press('Escape')),
+    click: (selector) => page.click(selector),
+    pressEscape: () => page.keyboard.press('Escape'),
     // Chromium slows the page's processor by `factor` (1: full speed);
     // Firefox's driver has no such setting.
     throttle: name === 'firefox' ? null : (factor) => page.emulateCPUThrottling(factor),
