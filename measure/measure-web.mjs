@@ -107,7 +107,9 @@ function watchPlayer() {
 
 // While the show plays: every 20 ms the audio context's output timestamp
 // (which context time leaves the output at which moment), and each frame's
-// hand-over to the canvas with its song clock (frameLog.pictures).
+// hand-over to the canvas with its song clock (frameLog.pictures). In Firefox
+// the first read now and then hangs the page for good, as the page's own
+// would (resources/web/sound.js): such a run is simply run again.
 function watchOutput() {
   window.outputStamps = [];
   window.frameLog.pictures = [];
