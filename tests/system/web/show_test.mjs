@@ -104,18 +104,11 @@ const clocks = (page) => page.evaluate(() => {
 });
 
 // Records what the browser plays while `during` runs and judges it with
-// `passes` (given the judge's figures). A machine busy with more than this
-// test can make the browser's own audio thread, or the sound server's, miss a
-// deadline now and then: a failed recording is made once more, and only a
-// second failure counts. (What the page does itself, its queue never running dry,
-// is checked without a second try.) The judge's figures, and whether they pass.
+// `passes` (given the judge's figures). The judge's figures, and whether they pass.
 async function listen(name, during, passes) {
-  for (let attempt = 1; ; ++attempt) {
-    const judged = await recordSound(path.join(work, `${name}.wav`), during, soundCompare, song);
-    console.log(`${browserName} ${name}, try ${attempt}: ${judged.line}`);
-    if (passes(judged)) return { ...judged, passed: true };
-    if (attempt === 2) return { ...judged, passed: false };
-  }
+  const judged = await recordSound(path.join(work, `${name}.wav`), during, soundCompare, song);
+  console.log(`${browserName} ${name}: ${judged.line}`);
+  return { ...judged, passed: passes(judged) };
 }
 
 // Watches until the scene after the first cue shows; the scenes seen, in
