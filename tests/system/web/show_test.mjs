@@ -214,8 +214,8 @@ async function silentShow(cues) {
     await startShow(page);
     // Firefox now and then runs the audio context on its own clock with no
     // output at all: the show then plays in step with it, and the page has
-    // nothing to say. Once past the page's 3 s wait, it is switched to its
-    // own clock by the same button, which is there but not shown.
+    // nothing to say. Once past the page's 3 s wait, the show is switched to
+    // the page's clock by the same button, which is there but not shown.
     await waitFor(page, () => !document.getElementById('sound-trouble').hidden ||
       window.quarvelinShow.soundOutput.heardSeconds() > 3.5, 30000);
     if (await page.evaluate(() => document.getElementById('sound-trouble').hidden)) {

@@ -73,7 +73,7 @@ TEST(ScreenSdl, PresentsOnADriverThatDoesNotWaitAreSleptToTheRefreshRate) {
   // rightly keeps presenting back to back; below that (with room for the
   // few microseconds around each present) the presents must be slept.
   const double window_each = (window_end - window_start) / PACE_WINDOW_PRESENTS;
-  if (window_each * 4 < 3.0 / 60 * 0.9) {
+  if (window_each * 4 < 3 * double(PACE_FRAME_NS) * 1e-9 * 0.9) {
     EXPECT_EQ(pace_by_sleep(), 1);
   }
   // Slept presents are due whole intervals apart: a busy machine only makes
