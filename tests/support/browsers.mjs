@@ -150,7 +150,13 @@ const MINIBROWSER = ['/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser',
 // MiniBrowser on the X server in DISPLAY, through WebKitWebDriver.
 async function openWebKit() {
   const port = await freePort();
-  const driver = spawn('WebKitWebDriver', [`--port=${port}`], { stdio: 'ignore' });
+  // Without a GPU, WebKitGTK's accelerated compositing is GL emulated on the
+  // processor (two llvmpipe threads taking most of a core), which starves its
+  // sound's GStreamer threads (normal priority) on a 2-core machine: its sink
+  // then drops stretches of sound to keep to its clock. A viewer's machine
+  // composites on its GPU; here WebKit draws without compositing instead.
+  const driver = spawn('WebKitWebDriver', [`--port=${port}`],
+                       { stdio: 'ignore', env: { ...process.env, WEBKIT_DISABLE_COMPOSITING_MODE: '1' } });
   const base = `http://127.0.0.1:${port}`;
   const call = async (method, route, body) => {
     const response = await fetch(base + route, {
@@ -303,7 +309,7 @@ export async function recordSound(file, during, judge, song, judgeArgs = []) {
     const figure = (name) => Number(words[words.indexOf(name) + 1]);
     return { status: judged.status, line: `${judged.stdout.trim()} ${judged.stderr.trim()}`.trim(),
              offset: figure('offset'), correlation: figure('correlation'), gapMs: figure('longest-gap'),
-             songGapMs: figure('song-longest-gap'),
+             songGapMs: figure('song-longest-gap'), skips: figure('skips'),
              heardAt: (seconds) => firstMs + (seconds - figure('offset')) * RECORD_RATE * msPerFrame,
              songAt: (time) => figure('offset') + (time - firstMs) / (RECORD_RATE * msPerFrame),
              skipSeconds: (at) => Math.max(0, (at - firstMs) / (RECORD_RATE * msPerFrame)),

@@ -11,6 +11,14 @@ constexpr double WINDOW_SECONDS = 0.010; // envelope resolution of the search
 constexpr double FINE_SECONDS = 0.001;   // and of the refinement around its best
 constexpr double REFINE_SECONDS = 2;     // of the recording (after the skip) the refinement compares
 constexpr int SILENT_LEVEL = 4;          // |sample| at or below: silence (-78 dBFS)
+constexpr double PIECE_SECONDS = 0.25;   // of the recording, placed on its own when following skips
+constexpr double SKIP_REACH_SECONDS = 0.06; // the most a piece is placed from where the last one was
+constexpr double SKIP_MIN_LIKENESS = 0.9;   // a piece moves only to where it is this alike (a song's
+                                            // loops make a poor likeness repeat a beat away)
+constexpr double SKIP_MIN_GAIN = 0.05;      // and that much more alike than where it was
+constexpr double SKIP_MIN_SECONDS = 0.010;  // a move this long or longer counts as a skip
+constexpr double ANCHOR_SECONDS = 1;        // how far from the whole recording's place a piece is placed afresh
+constexpr double ANCHOR_MIN_LIKENESS = 0.8; // and how alike it must be there
 
 uint32_t read_u32(const uint8_t *p) {
   return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
@@ -60,6 +68,110 @@ int64_t refine(const stereo_sound &recording, const stereo_sound &song, int64_t 
     if (r > best) best = r, best_start = at;
   }
   return best_start;
+}
+
+// Sums of squared samples (both channels) before each frame from `first`,
+// so that any window's loudness is one subtraction.
+std::vector<double> square_sums(const stereo_sound &sound, int64_t first, int64_t end) {
+  end = std::min(end, sound.frames());
+  std::vector<double> sums(size_t(std::max<int64_t>(0, end - first) + 1));
+  for (int64_t i = first; i < end; ++i) {
+    const double l = sound.samples[size_t(2 * i)], r = sound.samples[size_t(2 * i + 1)];
+    sums[size_t(i - first + 1)] = sums[size_t(i - first)] + l * l + r * r;
+  }
+  return sums;
+}
+
+// The envelope of `count` windows from `at`, read off square sums taken from `first`.
+std::vector<double> envelope_of_sums(const std::vector<double> &sums, int64_t first, int64_t at, int64_t window,
+                                     size_t count) {
+  std::vector<double> out(count);
+  for (size_t k = 0; k < count; ++k) {
+    const int64_t from = at - first + int64_t(k) * window;
+    out[k] = std::sqrt((sums[size_t(from + window)] - sums[size_t(from)]) / double(2 * window));
+  }
+  return out;
+}
+
+// Follows a recording through the song piece by piece, each piece placed
+// near where the last one was: an output that drops a stretch of sound and
+// plays on (a browser's audio sink resynchronising to its clock) moves the
+// placement forward, one that repeats a stretch moves it back. A piece that
+// is not yet placed, or whose chain was lost (two pieces alike nowhere near),
+// is placed afresh within ANCHOR_SECONDS of `start` (the song frame under
+// `skip_frames`), uncounted. Counts the moves in `match`, and returns how
+// alike the recording is to the song so followed (coarse windows, as the
+// whole-recording search), but for the pieces that hold a skip.
+double follow_skips(const stereo_sound &recording, const stereo_sound &song, int64_t skip_frames, int64_t start,
+                    recording_match *match) {
+  const int64_t fine = std::max<int64_t>(1, std::llround(song.rate * FINE_SECONDS));
+  const int64_t coarse = std::max<int64_t>(1, std::llround(song.rate * WINDOW_SECONDS));
+  const int64_t piece = coarse * std::max<int64_t>(1, std::llround(PIECE_SECONDS / WINDOW_SECONDS));
+  const int64_t reach = std::llround(song.rate * SKIP_REACH_SECONDS);
+  const int64_t anchor = std::llround(song.rate * ANCHOR_SECONDS);
+  const int64_t step = std::max<int64_t>(1, fine / 4);
+  const int64_t pieces = (recording.frames() - skip_frames) / piece;
+  const int64_t song_first = std::max<int64_t>(0, start - anchor - reach * pieces);
+  const std::vector<double> heard_sums = square_sums(recording, skip_frames, recording.frames());
+  const std::vector<double> song_sums =
+      square_sums(song, song_first, start + pieces * (piece + reach) + anchor + piece);
+  const int64_t song_end = song_first + int64_t(song_sums.size()) - 1;
+
+  // each piece's coarse envelopes, the recording's and the song's as followed
+  std::vector<std::vector<double>> heard_pieces, song_pieces;
+  std::vector<bool> holds_skip;
+  int64_t shift = start - skip_frames; // song frame less recording frame
+  int64_t skipped = 0;
+  int lost = 2; // pieces in a row alike nowhere near
+  for (int64_t k = 0; k < pieces; ++k) {
+    const int64_t at = skip_frames + k * piece;
+    const std::vector<double> piece_heard = envelope_of_sums(heard_sums, skip_frames, at, fine, size_t(piece / fine));
+    auto likeness = [&](int64_t candidate) {
+      const int64_t from = at + candidate;
+      if (from < song_first || from + piece > song_end) return -2.0;
+      return correlation(piece_heard, envelope_of_sums(song_sums, song_first, from, fine, piece_heard.size()), 0);
+    };
+    auto best_within = [&](int64_t centre, int64_t span, double *best) {
+      int64_t best_shift = centre;
+      for (int64_t candidate = centre - span; candidate <= centre + span; candidate += step) {
+        const double r = likeness(candidate);
+        if (r > *best) *best = r, best_shift = candidate;
+      }
+      return best_shift;
+    };
+    const double here = likeness(shift);
+    double best = here;
+    const int64_t best_shift = best_within(shift, reach, &best);
+    bool skip = false;
+    if (best >= SKIP_MIN_LIKENESS && best > here + SKIP_MIN_GAIN &&
+        std::llabs(best_shift - shift) >= std::llround(song.rate * SKIP_MIN_SECONDS) && lost < 2) {
+      ++match->skips;
+      skipped += std::llabs(best_shift - shift);
+      shift = best_shift;
+      skip = true;
+    }
+    lost = std::max(here, best) >= SKIP_MIN_LIKENESS ? 0 : lost + 1;
+    if (lost >= 2) {
+      double fresh = -2;
+      const int64_t placed = best_within(start - skip_frames, anchor, &fresh);
+      if (fresh >= ANCHOR_MIN_LIKENESS) shift = placed, lost = 0;
+    }
+    if (at + shift < song_first || at + shift + piece > song_end) break;
+    heard_pieces.push_back(envelope_of_sums(heard_sums, skip_frames, at, coarse, size_t(piece / coarse)));
+    song_pieces.push_back(envelope_of_sums(song_sums, song_first, at + shift, coarse, heard_pieces.back().size()));
+    holds_skip.push_back(skip);
+    // The stretch dropped lies in this piece or the one before: neither is
+    // placed whole.
+    if (skip && k > 0) holds_skip[size_t(k - 1)] = true;
+  }
+  match->skipped_ms = 1000.0 * double(skipped) / song.rate;
+  std::vector<double> heard, followed;
+  for (size_t k = 0; k < heard_pieces.size(); ++k) {
+    if (holds_skip[k]) continue;
+    heard.insert(heard.end(), heard_pieces[k].begin(), heard_pieces[k].end());
+    followed.insert(followed.end(), song_pieces[k].begin(), song_pieces[k].end());
+  }
+  return heard.size() >= 2 ? correlation(heard, followed, 0) : -2;
 }
 
 bool silent(const stereo_sound &sound, int64_t frame) {
@@ -121,6 +233,8 @@ recording_match match_recording(const stereo_sound &recording, const stereo_soun
   // (a recording whose rate drifts a little from the song's may match best,
   // as a whole, a window away from where its start is placed)
   match.correlation = aligned.size() >= heard.size() ? std::max(best, correlation(heard, aligned, 0)) : best;
+  // (and one whose output dropped or repeated stretches matches piece by piece)
+  match.correlation = std::max(match.correlation, follow_skips(recording, song, skip_frames, start, &match));
   match.offset_seconds = double(start - skip_frames) / song.rate;
 
   // Silent runs of the recording, and of the song over the same frames. A

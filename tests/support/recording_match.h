@@ -25,11 +25,15 @@ struct recording_match {
   double longest_gap_ms = 0; // silence in the recording, between sounds, while the song sounds
   double song_longest_gap_ms = 0; // the song's own longest silence over the same span
   int32_t gaps = 0;                // how many such silences
+  int32_t skips = 0;         // stretches of the song dropped (or repeated) without a silence
+  double skipped_ms = 0;     // how much in all
 };
 
 // Compares `recording` (after skipping `skip_frames`) with every position of
 // `song` (same rate; at least as long as the recording past any offset that
 // is to be found). The offset is placed to about a millisecond by the first
 // 2 s after the skip: a player whose rate drifts a little is placed there.
+// The likeness is that of the best single placement, or of the recording
+// followed piece by piece through drops and repeats (`skips`), the higher.
 recording_match match_recording(const stereo_sound &recording, const stereo_sound &song,
                                 int64_t skip_frames);

@@ -1,5 +1,6 @@
 // The recording comparer finds a piece of the show's song inside the song, at
-// another volume, with a hole cut into it, and tells an unrelated sound apart.
+// another volume, with a hole cut into it, follows one with stretches dropped,
+// and tells an unrelated sound apart.
 #include "music/sound.h"
 #include "tests/support/recording_match.h"
 
@@ -48,6 +49,18 @@ TEST(RecordingMatch, FindsTheSongAndItsGapsAndRefusesAnotherSound) {
   const recording_match whole = match_recording(excerpt(song, 7.0, 10.0, 1.0), song, 0);
   EXPECT_NEAR(whole.offset_seconds, 7.0, 0.011);
   EXPECT_EQ(whole.longest_gap_ms, 0);
+
+  // An output that drops 40 ms three times and plays on: the same song,
+  // with three skips.
+  stereo_sound dropped = excerpt(song, 7.0, 10.0, 1.0);
+  for (const double at : {7.0, 4.0, 1.5})
+    dropped.samples.erase(dropped.samples.begin() + 2 * int64_t(at * rate),
+                          dropped.samples.begin() + 2 * int64_t((at + 0.04) * rate));
+  const recording_match skipping = match_recording(dropped, song, 0);
+  EXPECT_GT(skipping.correlation, 0.95);
+  EXPECT_EQ(skipping.skips, 3);
+  EXPECT_NEAR(skipping.skipped_ms, 120, 3);
+  EXPECT_EQ(whole.skips, 0);
 
   stereo_sound tone;
   tone.rate = rate;

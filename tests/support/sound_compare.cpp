@@ -1,7 +1,7 @@
 // sound_compare RECORDING.wav SONG.xm [--skip-seconds S] [--max-gap-ms N] [--min-correlation R]
 // Says whether a recording of what a program played is the song, rendered
 // here by the show's own player at the recording's rate: one line
-//   offset <s> correlation <r> longest-gap <ms> song-longest-gap <ms> gaps <n>
+//   offset <s> correlation <r> longest-gap <ms> song-longest-gap <ms> gaps <n> skips <n> skipped-ms <ms>
 // and exit status 0 when it is (a correlation of SAME_SONG_CORRELATION or the
 // given one at least; and, with --max-gap-ms, no gap is longer),
 // 1 when not, 2 on bad input.
@@ -46,9 +46,9 @@ int main(int argc, char **argv) {
   sound_render(module.data(), int64_t(module.size()), song.rate, song.frames(), song.samples.data(), nullptr, 0, nullptr);
 
   const recording_match match = match_recording(recording, song, int64_t(skip_seconds * recording.rate));
-  std::printf("offset %.3f correlation %.3f longest-gap %.0f song-longest-gap %.0f gaps %d\n",
+  std::printf("offset %.3f correlation %.3f longest-gap %.0f song-longest-gap %.0f gaps %d skips %d skipped-ms %.0f\n",
               match.offset_seconds, match.correlation, match.longest_gap_ms, match.song_longest_gap_ms,
-              match.gaps);
+              match.gaps, match.skips, match.skipped_ms);
   if (match.correlation < min_correlation) return 1;
   return max_gap_ms >= 0 && match.longest_gap_ms > max_gap_ms ? 1 : 0;
 }

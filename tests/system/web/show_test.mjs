@@ -147,13 +147,15 @@ async function startAndTimeCue(page, cueSeconds, name) {
   if (!seen.includes(1)) return { seen };
   // Placed in the song from a few seconds before the cue: the song's own
   // repeats elsewhere cannot be taken for it. Where the machine's load left
-  // gaps in the sound there, the recording no longer says when each part of
-  // the song was heard: nothing is judged (the sound itself is judged later).
+  // gaps in the sound there, or the browser's audio sink dropped stretches of
+  // it to keep to its clock (WebKit's, on a busy machine), the recording no
+  // longer says when each part of the song was heard: nothing is judged (the
+  // sound itself is judged later).
   const from = seen.nextAt - 3000;
   const placed = recorded.judgeWith(['--skip-seconds', String(recorded.skipSeconds(from)),
                                      '--max-gap-ms', String(MAX_GAP_MS)]);
-  if (placed.status !== 0) {
-    console.log(`${browserName} ${name}: cue against sound not judged, the recording has gaps: ${placed.line}`);
+  if (placed.status !== 0 || placed.skips > 0) {
+    console.log(`${browserName} ${name}: cue against sound not judged, the recording has gaps or skips: ${placed.line}`);
     return { seen, pictureMs: 0, clockLeadMs: 0 };
   }
   const noteMs = placed.heardAt(cueSeconds);
