@@ -162,7 +162,7 @@ async function startAndTimeCue(page, cueSeconds, name) {
                                      '--max-gap-ms', String(MAX_GAP_MS)]);
   if (placed.status !== 0 || placed.skips > 0) {
     console.log(`${browserName} ${name}: cue against sound not judged, the recording has gaps or skips: ${placed.line}`);
-    return { seen, pictureMs: 0, clockLeadMs: 0 };
+    return { seen, pictureMs: 0, clockLeadMs: 0, steadyLeadMs: 0 };
   }
   const noteMs = placed.heardAt(cueSeconds);
   let jump = 0, pictureMs = NaN;
