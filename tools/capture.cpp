@@ -19,6 +19,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -151,9 +152,13 @@ bool parse_arguments(int argc, char **argv, options *out, std::string *error) {
   return true;
 }
 
-volatile std::sig_atomic_t stop_requested = 0;
+// The signal may land on any thread, an encoder's included, so the flag is a
+// lock-free atomic (safe in a handler) rather than a volatile sig_atomic_t,
+// which only a handler on the reading thread may set. Relaxed: it guards no data.
+std::atomic<int> stop_requested{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
-void on_stop_signal(int) { stop_requested = 1; }
+void on_stop_signal(int) { stop_requested.store(1, std::memory_order_relaxed); }
 
 // One line on a terminal: frames, percent, speed against real time, time left.
 struct progress {
@@ -194,7 +199,7 @@ bool capture(const options &args, const song_rendering &song, capture_encoder *e
   int64_t sound_sent = 0;
   int64_t composed = 0; // show frames composed so far
   for (int64_t k = 0; k < total; ++k) {
-    if (stop_requested) {
+    if (stop_requested.load(std::memory_order_relaxed)) {
       *error = "interrupted";
       return false;
     }
