@@ -1,10 +1,11 @@
-// sound_compare RECORDING.wav SONG.xm [--skip-seconds S] [--max-gap-ms N] [--min-correlation R]
+// sound_compare RECORDING.wav SONG.xm [--skip-seconds S] [--seconds L] [--max-gap-ms N] [--min-correlation R]
 // Says whether a recording of what a program played is the song, rendered
 // here by the show's own player at the recording's rate: one line
 //   offset <s> correlation <r> longest-gap <ms> song-longest-gap <ms> gaps <n> skips <n> skipped-ms <ms>
 // and exit status 0 when it is (a correlation of SAME_SONG_CORRELATION or the
 // given one at least; and, with --max-gap-ms, no gap is longer),
-// 1 when not, 2 on bad input.
+// 1 when not, 2 on bad input. With --seconds, only L seconds after the skip
+// are compared (a moment placed on its own).
 #include "music/sound.h"
 #include "tests/support/recording_match.h"
 
@@ -19,13 +20,14 @@
 constexpr double SAME_SONG_CORRELATION = 0.8;
 
 int main(int argc, char **argv) {
-  double skip_seconds = 0, max_gap_ms = -1, min_correlation = SAME_SONG_CORRELATION;
+  double skip_seconds = 0, seconds = 0, max_gap_ms = -1, min_correlation = SAME_SONG_CORRELATION;
   if (argc < 3) {
-    std::fprintf(stderr, "usage: sound_compare RECORDING.wav SONG.xm [--skip-seconds S] [--max-gap-ms N] [--min-correlation R]\n");
+    std::fprintf(stderr, "usage: sound_compare RECORDING.wav SONG.xm [--skip-seconds S] [--seconds L] [--max-gap-ms N] [--min-correlation R]\n");
     return 2;
   }
   for (int i = 3; i + 1 < argc; i += 2) {
     if (!std::strcmp(argv[i], "--skip-seconds")) skip_seconds = std::atof(argv[i + 1]);
+    else if (!std::strcmp(argv[i], "--seconds")) seconds = std::atof(argv[i + 1]);
     else if (!std::strcmp(argv[i], "--max-gap-ms")) max_gap_ms = std::atof(argv[i + 1]);
     else if (!std::strcmp(argv[i], "--min-correlation")) min_correlation = std::atof(argv[i + 1]);
     else return std::fprintf(stderr, "sound_compare: unknown option %s\n", argv[i]), 2;
@@ -33,6 +35,10 @@ int main(int argc, char **argv) {
   stereo_sound recording;
   std::string error;
   if (!read_wav(argv[1], &recording, &error)) return std::fprintf(stderr, "sound_compare: %s\n", error.c_str()), 2;
+  if (seconds > 0) {
+    const auto kept = size_t(2 * int64_t((skip_seconds + seconds) * recording.rate));
+    if (kept < recording.samples.size()) recording.samples.resize(kept);
+  }
   std::ifstream in(argv[2], std::ios::binary);
   const std::vector<char> module((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 
