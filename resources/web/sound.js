@@ -3,17 +3,16 @@
 // (music/sound_output_web.cpp): an audio context made inside the Start click
 // (the user's gesture every browser asks for before it plays sound), an
 // AudioWorklet playing a queue of the program's frames (sound-worklet.js),
-// and a timer keeping that queue a second ahead of what has played, so the
-// sound plays on while the page's thread is busy (at its start, on a loaded
-// two-core machine, Chromium's page ran half a second's queue dry). What has
-// played is the program's song clock, and its cues follow it.
+// and a timer keeping that queue half a second ahead of what has played, so
+// the sound plays on while the page's thread is busy. What has played is the
+// program's song clock, and its cues follow it.
 //
 // Where no sound can play (no audio output, or the browser keeps the audio
 // context from starting), `onTrouble(true)` tells the page, which can then
 // call watchWithoutSound(): the clock runs from the page's own timer.
 // `onTrouble(false)`: the sound started after all.
 
-const SOUND_AHEAD_SECONDS = 1;
+const SOUND_AHEAD_SECONDS = 0.5;
 const SOUND_PUMP_MS = 10;
 const SOUND_START_WAIT_MS = 3000;
 // Where the browser has no AudioWorklet (pages served over plain http from
