@@ -114,7 +114,8 @@ const clocks = (page) => page.evaluate(() => {
 // deadlines: judged where the machine has a core for each runnable task,
 // reported where it is busier (a machine building beside the browser:
 // WebKitGTK's output with 70 ms gaps and the song no longer placed,
-// Firefox's a 32 ms gap with the page's thread blocked, nothing starved).
+// Firefox's with a 32 ms gap while the page's thread was blocked; nothing
+// starved).
 async function judgeUnlessMachineBusy(page, judged, what) {
   const load = os.loadavg()[0];
   if (judged.passed || load <= os.cpus().length || (await clocks(page)).starved > 0) {
